@@ -1,0 +1,7 @@
+#!/bin/sh
+# Configures and builds one build folder: scripts/build.sh DIR [cmake options...]
+set -eu
+cd "$(dirname "$0")/.."
+dir=$1; shift
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs what is missing, builds, and runs every test: once in the normal
+# build, once under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# threaded tests once more under ThreadSanitizer.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+jobs=$(nproc)
+
+scripts/build.sh build
+(cd build && ctest --output-on-failure -j"$jobs")
+
+scripts/build.sh build-asan -DQUORVEL_SANITIZE=address -DQUORVEL_BENCH=OFF
+(cd build-asan && ctest --output-on-failure -j"$jobs")
+
+scripts/build.sh build-tsan -DQUORVEL_SANITIZE=thread -DQUORVEL_BENCH=OFF
+(cd build-tsan && ctest --output-on-failure -j"$jobs" -L threads --no-tests=ignore)
+echo "All tests passed."
