@@ -3,6 +3,7 @@
 #pragma once
 
 #include "mapi/mapidefs.h"
+#include "mapi/mapiref.h"
 
 #include <atomic>
 #include <initializer_list>
@@ -45,40 +46,6 @@ protected:
 
 private:
   std::atomic<ULONG> refs_{1};
-};
-
-/// Owns one reference to an interface and releases it when cleared.
-template <typename I> class Ref {
-public:
-  Ref() = default;
-  explicit Ref(I* adopt) : p_(adopt) {}
-  Ref(const Ref& o) : p_(o.p_) {
-    if (p_)
-      p_->AddRef();
-  }
-  Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-  Ref& operator=(Ref o) noexcept {
-    std::swap(p_, o.p_);
-    return *this;
-  }
-  ~Ref() { reset(); }
-
-  void reset() {
-    if (p_)
-      std::exchange(p_, nullptr)->Release();
-  }
-  I* get() const { return p_; }
-  I* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  /// A new reference for handing out through an out-parameter.
-  I* share() const {
-    if (p_)
-      p_->AddRef();
-    return p_;
-  }
-
-private:
-  I* p_ = nullptr;
 };
 
 /// Runs \p f, turning any exception into a failure status.
