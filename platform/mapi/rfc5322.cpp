@@ -124,17 +124,18 @@ std::optional<std::string> addrSpec(const std::string& raw) {
 
 std::string recipientText(const MailRecipient& r) {
   std::string name = r.name;
-  if (!r.mobile.empty() && name.find(r.mobile) == std::string::npos)
-    name += (name.empty() ? "[" : " [") + r.mobile + "]";
   if (auto spec = addrSpec(r.address)) {
     if (trimmed(name).empty() || trimmed(name) == trimmed(r.address))
       return *spec;
     return phrase(name) + " <" + *spec + ">";
   }
-  // No Internet address (a phone number): the name stands as an empty group.
+  // No Internet address (an SMS recipient): the name, with the mobile number
+  // when known, stands as an empty group.
+  if (!r.mobile.empty() && name.find(r.mobile) == std::string::npos)
+    name += (trimmed(name).empty() ? "[" : " [") + r.mobile + "]";
   if (trimmed(name).empty())
     name = r.address;
-  return phrase(name.empty() ? "unknown" : name) + ":;";
+  return phrase(trimmed(name).empty() ? "unknown" : name) + ":;";
 }
 
 std::string addressHeader(const char* field, const std::vector<MailRecipient>& all, ULONG type) {

@@ -17,8 +17,6 @@ const ULONG PrgulDestComps[3] = {MAPI_TO, MAPI_CC, MAPI_BCC};
 
 namespace {
 
-const IID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 constexpr ULONG kLogonFlags =
     MAPI_LOGON_UI | MAPI_NEW_SESSION | MAPI_ALLOW_OTHERS | MAPI_EXTENDED | MAPI_USE_DEFAULT;
 // The batch size of the fixed address list the recipients are handed over in.
