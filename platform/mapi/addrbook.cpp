@@ -73,21 +73,15 @@ HRESULT MailUser::QueryInterface(const IID& riid, void** ppv) {
   return answer(riid, ppv, {IID_IMAPIProp, IID_IMailUser});
 }
 
-HRESULT MailUser::GetProps(const SPropTagArray* tags, ULONG, ULONG* count, SPropValue** values) {
-  return guarded([&] { return props_.getProps(tags, count, values); });
-}
-
 HRESULT AddrBook::QueryInterface(const IID& riid, void** ppv) {
   return answer(riid, ppv, {IID_IMAPIProp, IID_IAddrBook});
 }
 
-HRESULT AddrBook::GetProps(const SPropTagArray* tags, ULONG, ULONG* count, SPropValue** values) {
-  return guarded([&] {
-    PropertyBag bag;
-    bag.setString(PR_DISPLAY_NAME, "Contacts");
-    bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_ADDRBOOK));
-    return bag.getProps(tags, count, values);
-  });
+PropertyBag AddrBook::properties() const {
+  PropertyBag bag;
+  bag.setString(PR_DISPLAY_NAME, "Contacts");
+  bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_ADDRBOOK));
+  return bag;
 }
 
 HRESULT AddrBook::OpenEntry(ULONG cb, const ENTRYID* id, LPCIID iid, ULONG, ULONG* type,

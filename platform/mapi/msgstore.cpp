@@ -34,16 +34,14 @@ HRESULT MsgStore::QueryInterface(const IID& riid, void** ppv) {
   return answer(riid, ppv, {IID_IMAPIProp, IID_IMsgStore});
 }
 
-HRESULT MsgStore::GetProps(const SPropTagArray* tags, ULONG, ULONG* count, SPropValue** values) {
-  return guarded([&] {
-    PropertyBag bag;
-    bag.setBinary(PR_ENTRYID, config_.entryId());
-    bag.setString(PR_DISPLAY_NAME, config_.displayName);
-    bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_STORE));
-    bag.setLong(PR_STORE_SUPPORT_MASK, LONG(kStoreSupportMask));
-    bag.setBinary(PR_IPM_SENTMAIL_ENTRYID, config_.folderEntryId(config_.sentFolder));
-    return bag.getProps(tags, count, values);
-  });
+PropertyBag MsgStore::properties() const {
+  PropertyBag bag;
+  bag.setBinary(PR_ENTRYID, config_.entryId());
+  bag.setString(PR_DISPLAY_NAME, config_.displayName);
+  bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_STORE));
+  bag.setLong(PR_STORE_SUPPORT_MASK, LONG(kStoreSupportMask));
+  bag.setBinary(PR_IPM_SENTMAIL_ENTRYID, config_.folderEntryId(config_.sentFolder));
+  return bag;
 }
 
 HRESULT MsgStore::OpenEntry(ULONG cb, const ENTRYID* id, LPCIID iid, ULONG flags, ULONG* type,
@@ -109,14 +107,12 @@ HRESULT Folder::QueryInterface(const IID& riid, void** ppv) {
   return answer(riid, ppv, {IID_IMAPIProp, IID_IMAPIFolder});
 }
 
-HRESULT Folder::GetProps(const SPropTagArray* tags, ULONG, ULONG* count, SPropValue** values) {
-  return guarded([&] {
-    PropertyBag bag;
-    bag.setBinary(PR_ENTRYID, config_.folderEntryId(name_));
-    bag.setString(PR_DISPLAY_NAME, name_.empty() ? "Inbox" : name_);
-    bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_FOLDER));
-    return bag.getProps(tags, count, values);
-  });
+PropertyBag Folder::properties() const {
+  PropertyBag bag;
+  bag.setBinary(PR_ENTRYID, config_.folderEntryId(name_));
+  bag.setString(PR_DISPLAY_NAME, name_.empty() ? "Inbox" : name_);
+  bag.setLong(PR_OBJECT_TYPE, LONG(MAPI_FOLDER));
+  return bag;
 }
 
 HRESULT Folder::CreateMessage(LPCIID iid, ULONG, IMessage** out) {

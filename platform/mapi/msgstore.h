@@ -2,8 +2,7 @@
 // folder, its folders and the messages created in them.
 #pragma once
 
-#include "mapi/mapiobject.h"
-#include "mapi/mapiprops.h"
+#include "mapi/propobject.h"
 
 #include <filesystem>
 #include <memory>
@@ -29,45 +28,33 @@ struct StoreConfig {
   std::string folderEntryId(const std::string& folder) const;
 };
 
-class MsgStore : public Object<IMsgStore> {
+class MsgStore : public FixedPropObject<IMsgStore> {
 public:
   MsgStore(StoreConfig config, bool writable);
 
   HRESULT QueryInterface(const IID& riid, void** ppv) override;
-  HRESULT SaveChanges(ULONG) override { return S_OK; }
-  HRESULT GetProps(const SPropTagArray* tags, ULONG flags, ULONG* count,
-                   SPropValue** values) override;
-  HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, IUnknown**) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT SetProps(ULONG, const SPropValue*, SPropProblemArray**) override {
-    return MAPI_E_NO_ACCESS;
-  }
   HRESULT OpenEntry(ULONG cbEntryID, const ENTRYID* lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                     ULONG* lpulObjType, IUnknown** lppUnk) override;
   HRESULT GetReceiveFolder(LPCSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID,
                            ENTRYID** lppEntryID, LPSTR* lppszExplicitClass) override;
+
+protected:
+  PropertyBag properties() const override;
 
 private:
   StoreConfig config_;
   bool writable_;
 };
 
-class Folder : public Object<IMAPIFolder> {
+class Folder : public FixedPropObject<IMAPIFolder> {
 public:
   Folder(StoreConfig config, std::string name, bool writable);
 
   HRESULT QueryInterface(const IID& riid, void** ppv) override;
-  HRESULT SaveChanges(ULONG) override { return S_OK; }
-  HRESULT GetProps(const SPropTagArray* tags, ULONG flags, ULONG* count,
-                   SPropValue** values) override;
-  HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, IUnknown**) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT SetProps(ULONG, const SPropValue*, SPropProblemArray**) override {
-    return MAPI_E_NO_ACCESS;
-  }
   HRESULT CreateMessage(LPCIID lpInterface, ULONG ulFlags, IMessage** lppMessage) override;
+
+protected:
+  PropertyBag properties() const override;
 
 private:
   StoreConfig config_;

@@ -44,6 +44,14 @@ protected:
   void TearDown() override { mapiEntryPoints() = saved; }
 
   std::vector<MailFields> sent() { return readMaildir(home.maildir(), "Sent Items"); }
+  // Files \p e in Sent Items and reads back the one message it added.
+  MailFields fileOne(TkaMapi& mapi, TkaEmail& e) {
+    size_t before = sent().size();
+    mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
+    auto messages = sent();
+    EXPECT_EQ(messages.size(), before + 1);
+    return messages.size() == before + 1 ? messages.back() : MailFields{};
+  }
 
   TMapiEntryPoints saved;
   test::TempMailHome home;
@@ -80,22 +88,18 @@ TEST_F(StoreTest, FirstTextIsToAndTheRestAreCopies) {
   TkaMapi mapi(0);
   TkaEmail e = smsRecord({"Anna Berg [+49 170 1234567] ", "Bernd Ohnehandy [] ", " 0170 555 "},
                          "Meeting at 5");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["to"], "group:Anna Berg [+49 170 1234567]");
-  EXPECT_EQ(messages[0]["cc"], "group:Bernd Ohnehandy []\ngroup:0170 555");
-  EXPECT_EQ(messages[0]["defects"], "");
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["to"], "group:Anna Berg [+49 170 1234567]");
+  EXPECT_EQ(m["cc"], "group:Bernd Ohnehandy []\ngroup:0170 555");
+  EXPECT_EQ(m["defects"], "");
 }
 
 TEST_F(StoreTest, TextsWithAtSignBecomeInternetRecipients) {
   TkaMapi mapi(0);
   TkaEmail e = smsRecord({"a@example.org", "b@example.org", "c@example.org"}, "x");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["to"], "<a@example.org>");
-  EXPECT_EQ(messages[0]["cc"], "<b@example.org>\n<c@example.org>");
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["to"], "<a@example.org>");
+  EXPECT_EQ(m["cc"], "<b@example.org>\n<c@example.org>");
 }
 
 TEST_F(StoreTest, HighPriorityIsMarked) {
@@ -103,11 +107,9 @@ TEST_F(StoreTest, HighPriorityIsMarked) {
   TkaEmail e = smsRecord({"5"}, "urgent");
   e.priority = 1;
   e.importance = 2;
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["x-priority"], "1 (Highest)");
-  EXPECT_EQ(messages[0]["importance"], "high");
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["x-priority"], "1 (Highest)");
+  EXPECT_EQ(m["importance"], "high");
 }
 
 TEST_F(StoreTest, TwoSendsGiveTwoMessages) {
@@ -129,23 +131,19 @@ TEST_F(StoreTest, EmptyRecipientListTakesTheLastDialogsPicks) {
     mapi.showAddressSelForm();
   }
   TkaEmail e = smsRecord({}, "from the dialog");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
+  MailFields m = fileOne(mapi, e);
   // Contacts without an Internet address show with their mobile number.
-  EXPECT_EQ(messages[0]["to"], "group:Hiroshi Tanaka [+81 90-1234-5678]");
-  EXPECT_EQ(messages[0]["cc"], "Ingrid Løvaas<ingrid@nordlys.example>");
-  EXPECT_EQ(messages[0]["bcc"], "Anna Berg<anna.berg@example.org>");
+  EXPECT_EQ(m["to"], "group:Hiroshi Tanaka [+81 90-1234-5678]");
+  EXPECT_EQ(m["cc"], "Ingrid Løvaas<ingrid@nordlys.example>");
+  EXPECT_EQ(m["bcc"], "Anna Berg<anna.berg@example.org>");
 }
 
 TEST_F(StoreTest, EmptyRecipientListWithoutADialogFilesNoRecipients) {
   TkaMapi mapi(0);
   TkaEmail e = smsRecord({}, "nobody");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["to"], "");
-  EXPECT_EQ(messages[0]["body"], "nobody");
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["to"], "");
+  EXPECT_EQ(m["body"], "nobody");
 }
 
 TEST_F(StoreTest, TextIsKeptByteForByte) {
@@ -192,11 +190,9 @@ TEST_F(StoreTest, HundredsOfRecipientsAreAllFiled) {
   for (int i = 0; i < 300; ++i)
     to.push_back("+49170" + std::to_string(1000000 + i));
   TkaEmail e = smsRecord(to, "many");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["to"], "group:+491701000000");
-  size_t copies = std::count(messages[0]["cc"].begin(), messages[0]["cc"].end(), '\n') + 1;
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["to"], "group:+491701000000");
+  size_t copies = std::count(m["cc"].begin(), m["cc"].end(), '\n') + 1;
   EXPECT_EQ(copies, 299u);
 }
 
@@ -275,22 +271,18 @@ protected:
 TEST_F(WrappedStoreTest, StoreWithoutRtfInStepGetsBodyAndSync) {
   TkaMapi mapi(0);
   TkaEmail e = smsRecord({"1"}, "plain and rtf");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
+  MailFields m = fileOne(mapi, e);
   EXPECT_EQ(rtfSyncCalls, 1);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["body"], "plain and rtf");
+  EXPECT_EQ(m["body"], "plain and rtf");
 }
 
 TEST_F(WrappedStoreTest, StoreKeepingRtfInStepGetsOnlyTheRtf) {
   extraMask = mapi::STORE_RTF_OK;
   TkaMapi mapi(0);
   TkaEmail e = smsRecord({"1"}, "only rtf");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
+  MailFields m = fileOne(mapi, e);
   EXPECT_EQ(rtfSyncCalls, 0);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["body"], "only rtf"); // taken from the RTF property
+  EXPECT_EQ(m["body"], "only rtf"); // taken from the RTF property
 }
 
 TEST_F(WrappedStoreTest, CompressedRtfWhenTheStoreAsksNotForUncompressed) {
@@ -305,10 +297,8 @@ TEST_F(WrappedStoreTest, CompressedRtfWhenTheStoreAsksNotForUncompressed) {
     return hr;
   };
   TkaEmail e = smsRecord({"1"}, "compressed on the way");
-  mapi.CreateMessage(mapi::PR_IPM_SENTMAIL_ENTRYID, &e);
-  auto messages = sent();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0]["body"], "compressed on the way");
+  MailFields m = fileOne(mapi, e);
+  EXPECT_EQ(m["body"], "compressed on the way");
 }
 
 TEST_F(WrappedStoreTest, SupportMaskUnderAWrongTagRaisesTheAssertion) {

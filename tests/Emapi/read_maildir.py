@@ -5,6 +5,7 @@ import email
 import email.policy
 import email.utils
 import mailbox
+import os
 import sys
 
 
@@ -23,6 +24,8 @@ def addresses(header):
 
 def main():
     root, folder = sys.argv[1], sys.argv[2]
+    if not os.path.isdir(os.path.join(root, '.' + folder if folder else '', 'cur')):
+        return  # no such folder yet: no messages
     box = mailbox.Maildir(root, factory=None, create=False)
     if folder:
         box = box.get_folder(folder)
