@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -149,6 +150,23 @@ TEST_F(SettingsTest, CheckBoxIsTickedOnlyByOne) {
     ProbeForm form;
     EXPECT_EQ(form.cbNotify->isChecked(), ticked);
   }
+}
+
+TEST_F(SettingsTest, AValueOfTheWrongTypeStopsLoadingButNotTheWindow) {
+  ASSERT_TRUE(QDir(configHome.path()).mkpath("quorvel"));
+  writeFileBytes(configHome.filePath("quorvel/user.reg").toStdString(),
+                 "Windows Registry Editor Version 5.00\n\n"
+                 "[HKEY_CURRENT_USER\\Software\\Kavri\\Nemora\\Outlook]\n"
+                 "\"eServerURL\"=\"http://gw.example:1\"\n"
+                 "\"eUserName\"=\"ann\"\n"
+                 "\"eUserPass\"=dword:00000005\n"
+                 "\"eNotifPhoneNumber\"=\"+10000000000\"\n");
+  ProbeForm form;
+  EXPECT_EQ(form.eServerURL->text(), "http://gw.example:1");
+  EXPECT_EQ(form.eUserName->text(), "ann");
+  EXPECT_EQ(form.ePass->text(), "pqr456");
+  EXPECT_NE(form.eNotifPhoneNumber->text(), "+10000000000");
+  EXPECT_NE(form.comlogText().find("eUserPass"), std::string::npos) << form.comlogText();
 }
 
 TEST_F(SettingsTest, TestConnectionUsesTheFieldsAsTheyAre) {
