@@ -79,7 +79,8 @@ std::optional<ParsedHash> parse(const std::string& stored) {
     return std::nullopt;
   auto salt = fromBase64(rest.substr(d1 + 1, d2 - d1 - 1));
   auto key = fromBase64(rest.substr(d2 + 1));
-  if (!salt || !key || key->empty()) return std::nullopt;
+  // A shortened key would be a prefix of the full one and still match.
+  if (!salt || !key || salt->size() < 8 || key->size() != kKeyBytes) return std::nullopt;
   h.salt = std::move(*salt);
   h.key = std::move(*key);
   return h;
