@@ -88,6 +88,9 @@ struct GatewayServer::Impl {
     http.set_payload_max_length(options.maxBodyBytes);
     http.set_keep_alive_max_count(100);
     http.set_keep_alive_timeout(2);
+    // Headers and body leave in separate writes; without this a kept-alive
+    // connection waits for the peer's delayed acknowledgement on every answer.
+    http.set_tcp_nodelay(true);
 
     http.Post(".*", [this](const httplib::Request& req, httplib::Response& res,
                            const httplib::ContentReader& reader) { post(req, res, reader); });
