@@ -172,6 +172,16 @@ private:
   bool done_ = false;
 };
 
+template <class C>
+void insertAccount(C& c, const std::string& name, const std::string& passwordHash, const Balance& balance) {
+  c->prepare("INSERT INTO accounts (name, password_hash, credits, unlimited) VALUES (?, ?, ?, ?)")
+      .bind(1, name)
+      .bind(2, passwordHash)
+      .bind(3, balance.credits)
+      .bind(4, std::int64_t{balance.unlimited})
+      .step();
+}
+
 } // namespace
 
 GatewayStore::GatewayStore(const std::string& path) : path_(path) {
@@ -224,12 +234,7 @@ void GatewayStore::addAccount(const std::string& name, const std::string& passwo
   Transaction tx(c, true);
   Statement exists = c->prepare("SELECT 1 FROM accounts WHERE name = ?");
   if (exists.bind(1, name).step()) throw StoreError("an account named \"" + name + "\" already exists");
-  c->prepare("INSERT INTO accounts (name, password_hash, credits, unlimited) VALUES (?, ?, ?, ?)")
-      .bind(1, name)
-      .bind(2, passwordHash)
-      .bind(3, balance.credits)
-      .bind(4, std::int64_t{balance.unlimited})
-      .step();
+  insertAccount(c, name, passwordHash, balance);
   tx.commit();
 }
 
@@ -239,12 +244,7 @@ bool GatewayStore::addAccountIfNoneExists(const std::string& name, const std::st
   Lease c = lease();
   Transaction tx(c, true);
   if (c->prepare("SELECT 1 FROM accounts LIMIT 1").step()) return false;
-  c->prepare("INSERT INTO accounts (name, password_hash, credits, unlimited) VALUES (?, ?, ?, ?)")
-      .bind(1, name)
-      .bind(2, passwordHash)
-      .bind(3, balance.credits)
-      .bind(4, std::int64_t{balance.unlimited})
-      .step();
+  insertAccount(c, name, passwordHash, balance);
   tx.commit();
   return true;
 }
