@@ -167,9 +167,10 @@ int serve(const Args& args, Io& io) {
   try {
     port = server.bind();
   } catch (const ListenError& e) {
-    io.err << kProgram << ": " << e.what() << "\n"
-           << "Is another gateway (or another program) using that port? Stop it, or choose another address "
-              "with --listen HOST:PORT.\n";
+    io.err << kProgram << ": " << e.what() << "\n";
+    if (e.addressInUse())
+      io.err << "Another program (perhaps another gateway) is using that port. Stop it, or choose another "
+                "address with --listen HOST:PORT.\n";
     return 1;
   }
   const bool v6 = address.host.find(':') != std::string::npos;

@@ -138,7 +138,7 @@ int GatewayServer::bind() {
   if (impl_->port >= 0) return impl_->port;
   const auto& o = impl_->options;
   const std::string where = o.host + ":" + std::to_string(o.port);
-  if (o.port < 0 || o.port > 65535) throw ListenError("cannot listen on " + where + ": no such port");
+  if (o.port < 0 || o.port > 65535) throw ListenError("cannot listen on " + where + ": no such port", false);
   int port = o.port;
   if (o.port == 0) {
     port = impl_->http.bind_to_any_port(o.host);
@@ -146,7 +146,10 @@ int GatewayServer::bind() {
   } else if (!impl_->http.bind_to_port(o.host, o.port)) {
     port = -1;
   }
-  if (port < 0) throw ListenError("cannot listen on " + where + ": " + bindFailureReason(o.host, o.port));
+  if (port < 0) {
+    const BindFailure failure = bindFailure(o.host, o.port);
+    throw ListenError("cannot listen on " + where + ": " + failure.reason, failure.inUse);
+  }
   impl_->http.widenBacklog();
   impl_->port = port;
   return port;

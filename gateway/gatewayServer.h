@@ -20,7 +20,12 @@ struct ServerOptions {
 /// The address could not be bound; the text says which and why.
 class ListenError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+  ListenError(const std::string& what, bool inUse) : std::runtime_error(what), inUse_(inUse) {}
+  /// True when another socket holds the port.
+  bool addressInUse() const { return inUse_; }
+
+private:
+  bool inUse_;
 };
 
 /// HTTP server in front of a GatewayService. Answers POST /kavri through the

@@ -89,6 +89,15 @@ Answer GatewayService::send(const Account& account, const SendRequest& request) 
     }
   }
 
+  // A batch with nothing to send is refused as a whole: a normal answer
+  // would let the sending client file a copy of a message that went nowhere.
+  if (payable.empty()) {
+    std::string why = "nothing was sent:";
+    for (size_t i = 0; i < results.size(); ++i)
+      why += std::string(i ? "," : "") + " message " + std::to_string(i) +
+             (results[i].outcome == Outcome::NoPhoneNumber ? " has no phone number" : " has an empty text");
+    return errorAnswer(why);
+  }
   const AcceptResult accepted = store_.acceptMessages(account.id, payable);
   for (size_t k = 0; k < payableIndex.size(); ++k) {
     SendResult& r = results[payableIndex[k]];

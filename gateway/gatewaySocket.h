@@ -12,7 +12,13 @@ void setListenSocketOptions(int socket);
 /// Lets more connections wait for accept than the library's small default.
 void raiseListenBacklog(int socket);
 
-/// Why \p host : \p port cannot be bound, in words ("Address already in use").
-std::string bindFailureReason(const std::string& host, int port);
+/// Why an address could not be bound.
+struct BindFailure {
+  std::string reason;  ///< in words, e.g. "Address already in use"
+  bool inUse = false;  ///< another socket holds the port
+};
+
+/// Finds out why \p host : \p port cannot be bound.
+BindFailure bindFailure(const std::string& host, int port);
 
 } // namespace quorvel::gateway

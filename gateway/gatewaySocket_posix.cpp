@@ -20,7 +20,7 @@ void raiseListenBacklog(int socket) {
   ::listen(socket, 128);
 }
 
-std::string bindFailureReason(const std::string& host, int port) {
+BindFailure bindFailure(const std::string& host, int port) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -28,13 +28,13 @@ std::string bindFailureReason(const std::string& host, int port) {
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
   if (int rc = getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found); rc != 0)
-    return std::string("unknown address: ") + gai_strerror(rc);
+    return {std::string("unknown address: ") + gai_strerror(rc), false};
 
-  std::string reason = "unknown reason";
+  BindFailure failure{"unknown reason", false};
   for (addrinfo* a = found; a; a = a->ai_next) {
     const int s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (s < 0) {
-      reason = std::strerror(errno);
+      failure.reason = std::strerror(errno);
       continue;
     }
     setListenSocketOptions(s);
@@ -42,13 +42,13 @@ std::string bindFailureReason(const std::string& host, int port) {
     const int error = errno;
     ::close(s);
     if (bound) {
-      reason = "the address became free again; try once more";
+      failure = {"the address became free again; try once more", false};
       break;
     }
-    reason = std::strerror(error);
+    failure = {std::strerror(error), error == EADDRINUSE};
   }
   freeaddrinfo(found);
-  return reason;
+  return failure;
 }
 
 } // namespace quorvel::gateway

@@ -188,6 +188,7 @@ TEST(GatewayProgram, ServesOnAFreePortAndStopsOnRequest) {
   EXPECT_EQ(second.wait(), 1);
   EXPECT_TRUE(contains(refusal, "cannot listen on 127.0.0.1:" + std::to_string(port))) << refusal;
   EXPECT_TRUE(contains(refusal, "Address already in use")) << refusal;
+  EXPECT_TRUE(contains(refusal, "--listen HOST:PORT")) << refusal;
 
   child.terminate();
   EXPECT_EQ(child.readRest(), "Stopped.\n");

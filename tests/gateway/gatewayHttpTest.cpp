@@ -125,6 +125,7 @@ TEST_F(GatewayHttp, SecondServerOnTheSamePortIsRefused) {
   } catch (const ListenError& e) {
     EXPECT_TRUE(contains(e.what(), "127.0.0.1:" + std::to_string(gateway.port()))) << e.what();
     EXPECT_TRUE(contains(e.what(), "in use")) << e.what();
+    EXPECT_TRUE(e.addressInUse());
   }
 }
 

@@ -125,11 +125,38 @@ TEST_F(GatewayProtocol, RecipientWithoutDigitsIsRefusedAlone) {
   EXPECT_EQ(store.messageCount(), 2);
 }
 
-TEST_F(GatewayProtocol, EmptyTextIsRefusedWithoutCharge) {
-  const Answer a = post(send("ann", "secret", {"111"}, ""));
-  EXPECT_TRUE(contains(a.body, "reason=\"empty text\""));
+// With nothing to send, the batch fails as a whole, so that the sending
+// client keeps the message instead of filing it as sent.
+TEST_F(GatewayProtocol, BatchWithNothingToSendIsAnError) {
+  struct Case {
+    std::vector<std::string> recipients;
+    std::string text;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{""}, "Hi", "ERROR: nothing was sent: message 0 has no phone number"},
+      {{"Anna+%5B%5D", "+"}, "Hi", "message 0 has no phone number, message 1 has no phone number"},
+      {{"111"}, "", "message 0 has an empty text"},
+  };
+  for (const Case& c : cases) {
+    const Answer a = post(send("ann", "secret", c.recipients, c.text));
+    EXPECT_EQ(a.status, 400);
+    EXPECT_TRUE(contains(a.body, "[ERROR]"));
+    EXPECT_TRUE(contains(payload(a.body), c.message)) << a.body;
+  }
   EXPECT_EQ(balanceOf("ann"), (Balance{false, 5}));
   EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST_F(GatewayProtocol, EmptyTextIsRefusedWithoutCharge) {
+  const Answer a = post(send("ann", "secret", {"111", "222"}, ""));
+  EXPECT_TRUE(contains(a.body, "[ERROR]"));
+  const Answer b = post("login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=&recepient1=2"
+                        "&messageData1=x&messageCount=2");
+  EXPECT_TRUE(contains(b.body, "<Message index=\"0\" recipient=\"1\" status=\"refused\" reason=\"empty text\"/>"));
+  EXPECT_EQ(count(b.body, "status=\"accepted\""), 1u);
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 4}));
+  EXPECT_EQ(store.messageCount(), 1);
 }
 
 // What a client sent is echoed, but never so that it reads as a marker.
