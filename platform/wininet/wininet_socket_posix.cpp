@@ -1,0 +1,30 @@
+// Socket calls the transfer code needs around libcurl, on POSIX systems.
+#include "wininet_socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quorvel::wininet::detail {
+
+int openSocket(int family, int type, int protocol) {
+  return ::socket(family, type | SOCK_CLOEXEC, protocol);
+}
+
+void closeSocket(int socket) { ::close(socket); }
+
+std::string addressText(const void* address) {
+  const auto* sa = static_cast<const sockaddr*>(address);
+  char text[INET6_ADDRSTRLEN] = "";
+  if (sa->sa_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+  else if (sa->sa_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
+  return text;
+}
+
+bool isResetError(long osError) { return osError == ECONNRESET || osError == EPIPE; }
+
+} // namespace quorvel::wininet::detail
