@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <vector>
 
 namespace quorvel::wininet::detail {
 
@@ -102,7 +103,7 @@ struct Transfer {
   // Events from libcurl.
   void onResolving();
   curl_socket_t onOpenSocket(curl_sockaddr* address);
-  void onConnectionReady();
+  void onConnectionReady(int localPortInUse);
   void onHeaderOut(const char* data, size_t length);
   void onBodyOut(size_t length);
   void onRequestSent();
@@ -122,6 +123,7 @@ struct Transfer {
   Clock::time_point lastActivity = Clock::now();
   bool resolveAnnounced = false;
   bool newConnection = false;
+  std::vector<curl_socket_t> opened; // sockets tried for a new connection
   bool requestSent = false;
   size_t bodyExpected = 0;
   size_t bodySent = 0;
@@ -185,8 +187,8 @@ int closeSocketCallback(void* user, curl_socket_t socket) {
   return 0;
 }
 
-int prereqCallback(void* user, char*, char*, int, int) {
-  static_cast<Transfer*>(user)->onConnectionReady();
+int prereqCallback(void* user, char*, char*, int, int localPortInUse) {
+  static_cast<Transfer*>(user)->onConnectionReady(localPortInUse);
   return CURL_PREREQFUNC_OK;
 }
 
@@ -348,14 +350,17 @@ curl_socket_t Transfer::onOpenSocket(curl_sockaddr* address) {
   newConnection = true;
   req.notifyText(INTERNET_STATUS_CONNECTING_TO_SERVER, ip);
   const int s = openSocket(address->family, address->socktype, address->protocol);
-  return s < 0 ? CURL_SOCKET_BAD : static_cast<curl_socket_t>(s);
+  if (s < 0) return CURL_SOCKET_BAD;
+  opened.push_back(s);
+  return s;
 }
 
-void Transfer::onConnectionReady() {
+void Transfer::onConnectionReady(int localPortInUse) {
   if (newConnection) {
-    curl_socket_t s = CURL_SOCKET_BAD;
-    curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &s);
-    if (s != CURL_SOCKET_BAD) session.reachedServer.insert(s);
+    // Of the sockets tried, the one on the connection's local port got through.
+    for (curl_socket_t s : opened)
+      if (localPort(s) == localPortInUse) session.reachedServer.insert(s);
+    opened.clear();
     char* ip = nullptr;
     curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip);
     req.notifyText(INTERNET_STATUS_CONNECTED_TO_SERVER, ip ? ip : "");

@@ -11,8 +11,6 @@ DWORD mapCurlError(int curlCode, long osError, const TlsPolicy& tls) {
   switch (static_cast<CURLcode>(curlCode)) {
   case CURLE_OK:
     return ERROR_SUCCESS;
-  case CURLE_UNSUPPORTED_PROTOCOL:
-    return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
   case CURLE_URL_MALFORMAT:
     return ERROR_INTERNET_INVALID_URL;
   case CURLE_COULDNT_RESOLVE_PROXY:
@@ -28,6 +26,7 @@ DWORD mapCurlError(int curlCode, long osError, const TlsPolicy& tls) {
   case CURLE_RECV_ERROR:
     return isResetError(osError) ? ERROR_INTERNET_CONNECTION_RESET
                                  : ERROR_INTERNET_CONNECTION_ABORTED;
+  case CURLE_UNSUPPORTED_PROTOCOL: // the URL is ours; this is an HTTP/0.9 answer
   case CURLE_WEIRD_SERVER_REPLY:
   case CURLE_GOT_NOTHING:
   case CURLE_HTTP2:

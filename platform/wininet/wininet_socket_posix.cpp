@@ -25,6 +25,15 @@ std::string addressText(const void* address) {
   return text;
 }
 
+int localPort(int socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return -1;
+  if (address.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  return -1;
+}
+
 bool isResetError(long osError) { return osError == ECONNRESET || osError == EPIPE; }
 
 } // namespace quorvel::wininet::detail
