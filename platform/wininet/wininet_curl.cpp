@@ -4,7 +4,9 @@
 // are kept and reused until it is closed. A send drives the transfer until the
 // final response headers are in; each read drives it only until some body
 // bytes have arrived, and a transfer whose unread bytes pile up is paused, so
-// memory per request stays bounded whatever the size of the body.
+// memory per request stays bounded whatever the size of the body. A read
+// fills the caller's chunk (or ends with the body), as WinINet's synchronous
+// reads do.
 #include "wininet_curl.h"
 
 #include "wininet_curl_errors.h"
@@ -565,25 +567,30 @@ bool curlReadFile(RequestHandle& req, void* buffer, DWORD toRead, DWORD* read) {
     SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     return false;
   }
-  if (toRead == 0) return true;
-  if (t->unread() == 0 && !t->done) {
-    req.notify(INTERNET_STATUS_RECEIVING_RESPONSE);
-    t->drive([t] { return t->unread() > 0; });
-    if (t->unread() > 0) {
-      const DWORD bytes = static_cast<DWORD>(t->unread());
-      req.notify(INTERNET_STATUS_RESPONSE_RECEIVED, &bytes, sizeof bytes);
+  // Like a synchronous WinINet read: the chunk is filled unless the body ends
+  // or fails first. Only the bytes of this chunk are waited for.
+  size_t copied = 0;
+  while (copied < toRead) {
+    if (t->unread() == 0) {
+      if (t->done) break;
+      req.notify(INTERNET_STATUS_RECEIVING_RESPONSE);
+      t->drive([t] { return t->unread() > 0; });
+      if (const DWORD bytes = static_cast<DWORD>(t->unread()))
+        req.notify(INTERNET_STATUS_RESPONSE_RECEIVED, &bytes, sizeof bytes);
+      continue;
     }
-  }
-  if (const size_t available = t->unread()) {
-    const size_t n = std::min<size_t>(available, toRead);
-    std::memcpy(buffer, t->pending.data() + t->pendingOffset, n);
+    const size_t n = std::min<size_t>(t->unread(), toRead - copied);
+    std::memcpy(static_cast<char*>(buffer) + copied, t->pending.data() + t->pendingOffset, n);
     t->pendingOffset += n;
-    *read = static_cast<DWORD>(n);
-    return true;
+    copied += n;
   }
-  if (t->error == ERROR_SUCCESS) return true; // the end of the body
-  SetLastError(t->error);
-  return false;
+  *read = static_cast<DWORD>(copied);
+  if (copied < toRead && t->error != ERROR_SUCCESS) {
+    // Cut short: what did arrive is in the buffer, but the read fails.
+    SetLastError(t->error);
+    return false;
+  }
+  return true;
 }
 
 } // namespace quorvel::wininet::detail

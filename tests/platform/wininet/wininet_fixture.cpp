@@ -86,7 +86,7 @@ std::string Exchange::readAll(DWORD chunk, DWORD* error) {
     DWORD n = 0;
     if (!InternetReadFile(request, buffer.data(), chunk, &n)) {
       if (error) *error = GetLastError();
-      return out;
+      return out.append(buffer.data(), n); // a read cut short keeps what arrived
     }
     if (n == 0) return out;
     out.append(buffer.data(), n);

@@ -42,7 +42,8 @@ public:
   bool send(const std::string& headers = "", const std::string& body = "");
   /// The text of a query, or "" with \p error set.
   std::string query(DWORD level, DWORD* error = nullptr, DWORD* index = nullptr);
-  /// Reads to the end in chunks of \p chunk; \p error receives the code of a failed read.
+  /// Reads to the end in chunks of \p chunk; \p error receives the code of a
+  /// failed read, whose bytes are kept.
   std::string readAll(DWORD chunk = 1025, DWORD* error = nullptr);
   void setOption(DWORD option, DWORD value);
 

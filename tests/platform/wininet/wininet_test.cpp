@@ -115,7 +115,7 @@ TEST_F(WinInetTest, TooSmallBufferGivesInsufficientBufferAndTheSizeNeeded) {
   EXPECT_EQ(big[length], '\0');
 }
 
-TEST_F(WinInetTest, ReadHandsOutWhatHasArrivedWithoutWaitingForTheRest) {
+TEST_F(WinInetTest, ReadHandsOutItsChunkWithoutWaitingForTheRestOfTheBody) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   CannedServer server([&](const ReceivedRequest&) {
@@ -127,13 +127,47 @@ TEST_F(WinInetTest, ReadHandsOutWhatHasArrivedWithoutWaitingForTheRest) {
   Exchange x("127.0.0.1", server.port(), "GET", "/");
   x.setOption(INTERNET_OPTION_RECEIVE_TIMEOUT, 5000); // a wrong wait fails instead of hanging
   ASSERT_TRUE(x.send());
-  char buffer[1025];
+  char buffer[6];
   DWORD n = 0;
   const bool ok = InternetReadFile(x.request, buffer, sizeof buffer, &n);
   release.set_value();
   ASSERT_TRUE(ok);
   EXPECT_EQ(std::string(buffer, n), "first|");
   EXPECT_EQ(x.readAll(), "second");
+}
+
+std::promise<void>* restOfBody = nullptr;
+
+// Lets the server send the rest once the read waits for the network.
+void releaseWhenWaiting(HINTERNET, DWORD_PTR, DWORD status, void*, DWORD) {
+  if (status == INTERNET_STATUS_RECEIVING_RESPONSE && restOfBody) {
+    restOfBody->set_value();
+    restOfBody = nullptr;
+  }
+}
+
+TEST_F(WinInetTest, ReadFillsItsChunkFromPiecesThatArriveApart) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  CannedServer server([&](const ReceivedRequest&) {
+    CannedReply r = reply(200, std::string(3000, 'x'));
+    r.pauseAt = r.head.size() + 100;
+    r.pause = [released] { released.wait(); };
+    return r;
+  });
+  Exchange x("127.0.0.1", server.port(), "GET", "/");
+  x.setOption(INTERNET_OPTION_RECEIVE_TIMEOUT, 5000);
+  ASSERT_TRUE(x.send());
+  restOfBody = &release;
+  InternetSetStatusCallback(x.root, releaseWhenWaiting);
+  char buffer[1025];
+  DWORD n = 0;
+  const bool ok = InternetReadFile(x.request, buffer, sizeof buffer, &n);
+  if (restOfBody) release.set_value(); // never waited: free the server anyway
+  restOfBody = nullptr;
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(n, 1025u);
+  EXPECT_EQ(x.readAll().size(), 3000u - 1025u);
 }
 
 TEST_F(WinInetTest, NotificationsComeInOrderWithTheContextOfTheirHandle) {
