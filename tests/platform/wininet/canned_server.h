@@ -76,6 +76,7 @@ private:
   struct Connection;
   void acceptLoop();
   void serve(Connection& c);
+  static bool sendReply(Connection& c, const CannedReply& r);
 
   Responder responder_;
   void* tlsContext_ = nullptr; // SSL_CTX*

@@ -44,6 +44,32 @@ SSL_CTX* makeTlsContext(const TlsSetup& tls) {
   return ctx;
 }
 
+// Sends head and body (never copied into one buffer) up to the reply's limit,
+// stopping once at its pause point.
+bool sendSegments(const std::function<bool(const char*, size_t)>& send, const CannedReply& r) {
+  const std::string empty;
+  const std::string* parts[] = {&r.head, r.body ? r.body.get() : &empty};
+  size_t offset = 0; // position in head + body
+  bool paused = !r.pause;
+  for (const std::string* part : parts) {
+    size_t from = 0;
+    while (from < part->size()) {
+      if (offset >= r.sendLimit) return true;
+      size_t end = std::min(part->size(), from + (r.sendLimit - offset));
+      if (!paused && r.pauseAt >= offset && r.pauseAt < offset + (end - from))
+        end = from + (r.pauseAt - offset);
+      if (end > from && !send(part->data() + from, end - from)) return false;
+      offset += end - from;
+      from = end;
+      if (!paused && offset == r.pauseAt) {
+        paused = true;
+        r.pause();
+      }
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 std::vector<std::string> ReceivedRequest::headerValues(const std::string& name) const {
@@ -181,6 +207,10 @@ void CannedServer::acceptLoop() {
   }
 }
 
+bool CannedServer::sendReply(Connection& c, const CannedReply& r) {
+  return sendSegments([&c](const char* data, size_t size) { return c.sendAll(data, size); }, r);
+}
+
 void CannedServer::serve(Connection& c) {
   bool reset = false;
   if (tlsContext_) {
@@ -221,16 +251,7 @@ void CannedServer::serve(Connection& c) {
       }
       break;
     }
-    std::string out = r.head;
-    if (r.body) out += *r.body;
-    const size_t limit = std::min(r.sendLimit, out.size());
-    size_t sent = 0;
-    if (r.pause && r.pauseAt < limit) {
-      if (!c.sendAll(out.data(), r.pauseAt)) break;
-      sent = r.pauseAt;
-      r.pause();
-    }
-    if (!c.sendAll(out.data() + sent, limit - sent)) break;
+    if (!sendReply(c, r)) break;
     if (r.then == CannedReply::Then::reset) {
       reset = true;
       break;
