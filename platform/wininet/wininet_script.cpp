@@ -64,6 +64,17 @@ bool isKind(HINTERNET h, DWORD kind) {
   return true;
 }
 
+/// A new handle under \p parent, or the scripted failure.
+HINTERNET openChild(HINTERNET parent, DWORD parentKind, DWORD scriptedError, DWORD kind,
+                    const char* prefix, int& counter, DWORD_PTR context) {
+  if (!isKind(parent, parentKind)) return nullptr;
+  if (scriptedError) {
+    SetLastError(scriptedError);
+    return nullptr;
+  }
+  return add(kind, prefix, counter, context, parent);
+}
+
 void notify(HINTERNET h, DWORD status, const void* info, DWORD length) {
   auto& handles = current->state->handles;
   const auto& entry = handles.at(h);
@@ -101,12 +112,8 @@ HINTERNET connect(HINTERNET h, const char* server, INTERNET_PORT port, const cha
       " port=" + std::to_string(port) + " user=" + text(user) + " password=" + text(password) +
       " service=" + std::to_string(service) + " flags=" + hex(flags));
   current->connectContext = context;
-  if (!isKind(h, INTERNET_HANDLE_TYPE_INTERNET)) return nullptr;
-  if (current->connectError) {
-    SetLastError(current->connectError);
-    return nullptr;
-  }
-  return add(INTERNET_HANDLE_TYPE_CONNECT_HTTP, "connect", current->state->connects, context, h);
+  return openChild(h, INTERNET_HANDLE_TYPE_INTERNET, current->connectError,
+                   INTERNET_HANDLE_TYPE_CONNECT_HTTP, "connect", current->state->connects, context);
 }
 
 HINTERNET openRequest(HINTERNET h, const char* verb, const char* object, const char* version,
@@ -118,12 +125,8 @@ HINTERNET openRequest(HINTERNET h, const char* verb, const char* object, const c
       " version=" + text(version) + " referrer=" + text(referrer) + " accept=" + types +
       " flags=" + hex(flags));
   current->requestContext = context;
-  if (!isKind(h, INTERNET_HANDLE_TYPE_CONNECT_HTTP)) return nullptr;
-  if (current->openRequestError) {
-    SetLastError(current->openRequestError);
-    return nullptr;
-  }
-  return add(INTERNET_HANDLE_TYPE_HTTP_REQUEST, "request", current->state->requests, context, h);
+  return openChild(h, INTERNET_HANDLE_TYPE_CONNECT_HTTP, current->openRequestError,
+                   INTERNET_HANDLE_TYPE_HTTP_REQUEST, "request", current->state->requests, context);
 }
 
 bool setOption(HINTERNET h, DWORD option, const void* buffer, DWORD length) {

@@ -330,20 +330,18 @@ void TkaHTTPClient::readResponse(const std::string& url) {
   auto text = [&] { return std::string(buffer.get(), strnlen(buffer.get(), kHeaderBufferSize)); };
   DWORD index = 0;
   DWORD length = kHeaderBufferSize;
-  if (HttpQueryInfoA(hRequest, HTTP_QUERY_FLAG_REQUEST_HEADERS | HTTP_QUERY_RAW_HEADERS_CRLF,
-                     buffer.get(), &length, &index)) {
-    report("Request headers read");
-    setText(ARequestHeaders, text());
-  } else {
-    headerQueryFailed();
-  }
-  length = kHeaderBufferSize;
-  if (HttpQueryInfoA(hRequest, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.get(), &length, &index)) {
-    report("Response headers read");
-    setText(AResponseHeaders, text());
-  } else {
-    headerQueryFailed();
-  }
+  auto rawHeaders = [&](DWORD level, const char* line, std::vector<std::string>& lines) {
+    length = kHeaderBufferSize;
+    if (HttpQueryInfoA(hRequest, level, buffer.get(), &length, &index)) {
+      report(line);
+      setText(lines, text());
+    } else {
+      headerQueryFailed();
+    }
+  };
+  rawHeaders(HTTP_QUERY_FLAG_REQUEST_HEADERS | HTTP_QUERY_RAW_HEADERS_CRLF, "Request headers read",
+             ARequestHeaders);
+  rawHeaders(HTTP_QUERY_RAW_HEADERS_CRLF, "Response headers read", AResponseHeaders);
   length = kHeaderBufferSize;
   if (HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH, buffer.get(), &length, &index)) {
     const std::string contentLength = text();

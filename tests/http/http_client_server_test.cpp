@@ -167,7 +167,7 @@ TEST_F(ServerClientTest, ServerThatNeverAnswersTimesOut) {
 }
 
 TEST_F(ServerClientTest, RefusedConnectionIsNamed) {
-  testing::RefusingPort refusing;
+  testing::IdlePort refusing(testing::IdlePort::refusing);
   client.popforcert = false;
   EXPECT_EQ(client.getData("http://127.0.0.1:" + std::to_string(refusing.port()) + "/"), "");
   EXPECT_EQ(client.errormessage, "Cannot connect to host");

@@ -91,24 +91,17 @@ private:
   bool stopping_ = false;
 };
 
-/// A port on 127.0.0.1 that is bound but not listening: connecting is refused.
-class RefusingPort {
+/// A port on 127.0.0.1 that no server serves.
+class IdlePort {
 public:
-  RefusingPort();
-  ~RefusingPort();
-  uint16_t port() const { return port_; }
-
-private:
-  int fd_ = -1;
-  uint16_t port_ = 0;
-};
-
-/// A port on 127.0.0.1 that listens but never accepts: connections complete,
-/// and nothing sent to them is ever read or answered.
-class SilentPort {
-public:
-  SilentPort();
-  ~SilentPort();
+  enum Kind {
+    refusing, ///< bound, not listening: connecting is refused
+    silent,   ///< listening, never accepting: connections complete, nothing is read or answered
+  };
+  explicit IdlePort(Kind kind);
+  ~IdlePort();
+  IdlePort(const IdlePort&) = delete;
+  IdlePort& operator=(const IdlePort&) = delete;
   uint16_t port() const { return port_; }
 
 private:

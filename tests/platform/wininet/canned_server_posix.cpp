@@ -273,30 +273,19 @@ done:
   c.finished = true;
 }
 
-namespace {
-
-int boundSocket(uint16_t& port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+IdlePort::IdlePort(Kind kind) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("cannot bind a port");
-  port = ntohs(addr.sin_port);
-  return fd;
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+      (kind == silent && ::listen(fd_, 16) != 0))
+    throw std::runtime_error("cannot set up an idle port");
+  port_ = ntohs(addr.sin_port);
 }
 
-} // namespace
-
-RefusingPort::RefusingPort() { fd_ = boundSocket(port_); }
-RefusingPort::~RefusingPort() { ::close(fd_); }
-
-SilentPort::SilentPort() {
-  fd_ = boundSocket(port_);
-  if (::listen(fd_, 16) != 0) throw std::runtime_error("cannot listen");
-}
-SilentPort::~SilentPort() { ::close(fd_); }
+IdlePort::~IdlePort() { ::close(fd_); }
 
 } // namespace quorvel::testing

@@ -34,6 +34,17 @@ std::vector<DWORD> statuses() {
   return out;
 }
 
+CannedReply HeldBack::reply(const std::string& body, size_t bodyBytesFirst) {
+  CannedReply r = testing::reply(200, body);
+  r.pauseAt = r.head.size() + bodyBytesFirst;
+  r.pause = [released = released_] { released.wait(); };
+  return r;
+}
+
+void HeldBack::release() {
+  std::call_once(once_, [this] { promise_.set_value(); });
+}
+
 Exchange::Exchange(const std::string& host, uint16_t port, const char* verb, const char* object,
                    DWORD flags, DWORD access) {
   root = InternetOpenA("wininet test", access, nullptr, nullptr, 0);

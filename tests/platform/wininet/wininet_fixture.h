@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,27 @@ std::vector<DWORD> statuses();
 
 constexpr DWORD_PTR kConnectContext = 5;
 constexpr DWORD_PTR kRequestContext = 7;
+
+/// Makes replies whose sending stops after a given number of body bytes
+/// until release() (at the latest when this object goes).
+class HeldBack {
+public:
+  ~HeldBack() { release(); }
+  CannedReply reply(const std::string& body, size_t bodyBytesFirst);
+  void release();
+
+private:
+  std::promise<void> promise_;
+  std::shared_future<void> released_ = promise_.get_future().share();
+  std::once_flag once_;
+};
+
+/// Releases a HeldBack when it goes. Declared after the server, it frees the
+/// server's threads before the server waits for them, on every way out.
+struct ReleaseOnExit {
+  HeldBack& held;
+  ~ReleaseOnExit() { held.release(); }
+};
 
 /// Root, connection and request handles for one request; closed in reverse order.
 class Exchange {

@@ -116,55 +116,42 @@ TEST_F(WinInetTest, TooSmallBufferGivesInsufficientBufferAndTheSizeNeeded) {
 }
 
 TEST_F(WinInetTest, ReadHandsOutItsChunkWithoutWaitingForTheRestOfTheBody) {
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  CannedServer server([&](const ReceivedRequest&) {
-    CannedReply r = reply(200, "first|second");
-    r.pauseAt = r.head.size() + 6;
-    r.pause = [released] { released.wait(); };
-    return r;
-  });
+  HeldBack held;
+  CannedServer server([&](const ReceivedRequest&) { return held.reply("first|second", 6); });
+  ReleaseOnExit releaseOnExit{held};
   Exchange x("127.0.0.1", server.port(), "GET", "/");
   x.setOption(INTERNET_OPTION_RECEIVE_TIMEOUT, 5000); // a wrong wait fails instead of hanging
   ASSERT_TRUE(x.send());
   char buffer[6];
   DWORD n = 0;
   const bool ok = InternetReadFile(x.request, buffer, sizeof buffer, &n);
-  release.set_value();
+  held.release();
   ASSERT_TRUE(ok);
   EXPECT_EQ(std::string(buffer, n), "first|");
   EXPECT_EQ(x.readAll(), "second");
 }
 
-std::promise<void>* restOfBody = nullptr;
+HeldBack* restOfBody = nullptr;
 
 // Lets the server send the rest once the read waits for the network.
 void releaseWhenWaiting(HINTERNET, DWORD_PTR, DWORD status, void*, DWORD) {
-  if (status == INTERNET_STATUS_RECEIVING_RESPONSE && restOfBody) {
-    restOfBody->set_value();
-    restOfBody = nullptr;
-  }
+  if (status == INTERNET_STATUS_RECEIVING_RESPONSE && restOfBody) restOfBody->release();
 }
 
 TEST_F(WinInetTest, ReadFillsItsChunkFromPiecesThatArriveApart) {
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  CannedServer server([&](const ReceivedRequest&) {
-    CannedReply r = reply(200, std::string(3000, 'x'));
-    r.pauseAt = r.head.size() + 100;
-    r.pause = [released] { released.wait(); };
-    return r;
-  });
+  HeldBack held;
+  CannedServer server([&](const ReceivedRequest&) { return held.reply(std::string(3000, 'x'), 100); });
+  ReleaseOnExit releaseOnExit{held};
   Exchange x("127.0.0.1", server.port(), "GET", "/");
   x.setOption(INTERNET_OPTION_RECEIVE_TIMEOUT, 5000);
   ASSERT_TRUE(x.send());
-  restOfBody = &release;
+  restOfBody = &held;
   InternetSetStatusCallback(x.root, releaseWhenWaiting);
   char buffer[1025];
   DWORD n = 0;
   const bool ok = InternetReadFile(x.request, buffer, sizeof buffer, &n);
-  if (restOfBody) release.set_value(); // never waited: free the server anyway
   restOfBody = nullptr;
+  held.release();
   ASSERT_TRUE(ok);
   EXPECT_EQ(n, 1025u);
   EXPECT_EQ(x.readAll().size(), 3000u - 1025u);
@@ -254,7 +241,7 @@ TEST_F(WinInetTest, RedirectIsFollowedAndAnnounced) {
 // ---- failures ----
 
 TEST_F(WinInetTest, RefusedConnectionFailsWithCannotConnect) {
-  RefusingPort refusing;
+  IdlePort refusing(IdlePort::refusing);
   Exchange x("127.0.0.1", refusing.port(), "GET", "/");
   EXPECT_FALSE(x.send());
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
@@ -273,26 +260,21 @@ TEST_F(WinInetTest, ServerThatNeverAnswersTimesOutAfterTheReceiveTimeOut) {
 }
 
 TEST_F(WinInetTest, BodyThatStopsComingTimesOutInTheRead) {
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  CannedServer server([&](const ReceivedRequest&) {
-    CannedReply r = reply(200, "part|rest");
-    r.pauseAt = r.head.size() + 5;
-    r.pause = [released] { released.wait(); };
-    return r;
-  });
+  HeldBack held;
+  CannedServer server([&](const ReceivedRequest&) { return held.reply("part|rest", 5); });
+  ReleaseOnExit releaseOnExit{held};
   Exchange x("127.0.0.1", server.port(), "GET", "/");
   x.setOption(INTERNET_OPTION_RECEIVE_TIMEOUT, 300);
   ASSERT_TRUE(x.send());
   DWORD error = 0;
   const std::string got = x.readAll(1025, &error);
-  release.set_value();
+  held.release();
   EXPECT_EQ(got, "part|");
   EXPECT_EQ(error, ERROR_INTERNET_TIMEOUT);
 }
 
 TEST_F(WinInetTest, ServerThatNeverReadsTimesOutAfterTheSendTimeOut) {
-  SilentPort silent;
+  IdlePort silent(IdlePort::silent);
   Exchange x("127.0.0.1", silent.port(), "POST", "/");
   x.setOption(INTERNET_OPTION_SEND_TIMEOUT, 300);
   EXPECT_FALSE(x.send("", std::string(64 << 20, 'x')));
