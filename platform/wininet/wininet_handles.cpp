@@ -40,7 +40,13 @@ void Handle::notify(DWORD status, const void* info, DWORD length) {
   Handle* h = this;
   while (h && !h->callbackSet.load()) h = h->parent.get();
   INTERNET_STATUS_CALLBACK cb = h ? h->callback.load() : nullptr;
-  if (cb) cb(value, context, status, const_cast<void*>(info), length);
+  if (!cb) return;
+  // Notifications come from inside libcurl's callbacks, which an exception
+  // must not unwind: a callback that throws loses its notification, no more.
+  try {
+    cb(value, context, status, const_cast<void*>(info), length);
+  } catch (...) {
+  }
 }
 
 void Handle::notifyText(DWORD status, const std::string& text) {
