@@ -14,11 +14,29 @@ bool isBlank(char c) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 std::string asciiLower(const std::string& s) {
   std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : out) c = lowerAscii(c);
   return out;
+}
+
+// The first position from `from` on where `lower` (already in lower case)
+// stands in `s`, ASCII case ignored; npos when absent or empty.
+std::size_t findIgnoringCase(const std::string& s, const std::string& lower,
+                             std::size_t from) {
+  if (lower.empty() || s.size() < lower.size()) return std::string::npos;
+  const char first = lower[0];
+  const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+  const std::size_t last = s.size() - lower.size();
+  for (std::size_t i = from; i <= last; ++i) {
+    if (s[i] != first && s[i] != firstUpper) continue;
+    std::size_t k = 1;
+    while (k < lower.size() && lowerAscii(s[i + k]) == lower[k]) ++k;
+    if (k == lower.size()) return i;
+  }
+  return std::string::npos;
 }
 
 // Whether `what` stands in `s` at byte offset `at`.
@@ -107,18 +125,20 @@ std::string splitHead(const std::string& pattern, std::string& s) {
 
 void splittolist(const std::string& pattern, const std::string& str,
                  std::vector<std::string>& targetlist) {
-  // One lower-case copy of the text and one moving start instead of cutting
-  // the rest off at every segment.
+  // One moving start instead of cutting the rest off at every segment, and
+  // no lower-case copy of the text.
   const std::string lp = asciiLower(pattern);
+  // Counting first lets the list grow once, which matters for long lists.
+  std::size_t count = 1;
+  for (std::size_t p = 0; (p = findIgnoringCase(str, lp, p)) != std::string::npos; p += lp.size())
+    ++count;
+  targetlist.reserve(targetlist.size() + count);
   std::size_t start = 0;
-  if (!lp.empty()) {
-    const std::string lower = asciiLower(str);
-    for (std::size_t p; (p = lower.find(lp, start)) != std::string::npos;) {
-      targetlist.push_back(str.substr(start, p - start));
-      start = p + lp.size();
-    }
+  for (std::size_t p; (p = findIgnoringCase(str, lp, start)) != std::string::npos;) {
+    targetlist.emplace_back(str, start, p - start);
+    start = p + lp.size();
   }
-  if (start < str.size()) targetlist.push_back(str.substr(start));
+  if (start < str.size()) targetlist.emplace_back(str, start);
 }
 
 std::string strReplace(const std::string& mit, const std::string& mire,

@@ -1,0 +1,121 @@
+// The documents the gateway answers with: XML replies and the login page.
+#include "gateway/gatewayAnswers.h"
+
+namespace quorvel::gateway {
+
+namespace {
+
+const char* const kXmlType = "text/xml; charset=utf-8";
+const char* const kHtmlType = "text/html; charset=utf-8";
+const std::string kXmlHead = "<?xml version=\"1.0\"?>";
+
+std::string plural(size_t n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+const char* outcomeText(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Accepted: return "accepted";
+    case Outcome::NoPhoneNumber: return "no phone number";
+    case Outcome::EmptyText: return "empty text";
+    case Outcome::InsufficientCredits: return "insufficient credits";
+  }
+  return "";
+}
+
+std::string summary(const std::vector<SendResult>& results) {
+  size_t accepted = 0, noNumber = 0, emptyText = 0, insufficient = 0;
+  for (const SendResult& r : results) {
+    switch (r.outcome) {
+      case Outcome::Accepted: ++accepted; break;
+      case Outcome::NoPhoneNumber: ++noNumber; break;
+      case Outcome::EmptyText: ++emptyText; break;
+      case Outcome::InsufficientCredits: ++insufficient; break;
+    }
+  }
+  std::string text = "Accepted " + std::to_string(accepted) + " of " + plural(results.size(), "message") + ".";
+  if (insufficient) text += " Insufficient credits: " + std::to_string(insufficient) + " not sent.";
+  if (noNumber) text += " No phone number: " + std::to_string(noNumber) + " not sent.";
+  if (emptyText) text += " Empty text: " + std::to_string(emptyText) + " not sent.";
+  return text;
+}
+
+// Upper-case markup on purpose: clients recognise this page by "HTML" and by
+// the hidden action field, written exactly as below.
+std::string htmlPage(const std::string& title, const std::string& content) {
+  return "<!DOCTYPE HTML>\r\n<HTML>\r\n<HEAD><META charset=\"utf-8\"><TITLE>" + title +
+         "</TITLE></HEAD>\r\n<BODY>\r\n" + content + "</BODY>\r\n</HTML>\r\n";
+}
+
+} // namespace
+
+std::string xmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      case '[': out += "&#91;"; break;
+      case ']': out += "&#93;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+Answer creditAnswer(const Balance& balance) {
+  return {200, kXmlType,
+          kXmlHead + "<Response><Data>" + std::to_string(wireValue(balance)) + "</Data></Response>"};
+}
+
+Answer errorAnswer(const std::string& message, int status) {
+  return {status, kXmlType,
+          kXmlHead + "<Response><Status>[ERROR]</Status><Data>ERROR: " + xmlEscape(message) +
+              "</Data></Response>"};
+}
+
+Answer sendAnswer(const std::vector<SendItem>& items, const std::vector<SendResult>& results,
+                  const Balance& balance) {
+  std::string body = kXmlHead + "<Response><Data>" + summary(results) + "</Data><Messages>";
+  for (size_t i = 0; i < results.size() && i < items.size(); ++i) {
+    const SendResult& r = results[i];
+    body += "<Message index=\"" + std::to_string(i) + "\" recipient=\"" + xmlEscape(items[i].recipient) + "\"";
+    if (r.outcome == Outcome::Accepted)
+      body += " status=\"accepted\" id=\"" + std::to_string(r.id) + "\"/>";
+    else
+      body += " status=\"refused\" reason=\"" + std::string(outcomeText(r.outcome)) + "\"/>";
+  }
+  body += "</Messages><Credits>" + std::to_string(wireValue(balance)) + "</Credits></Response>";
+  return {200, kXmlType, body};
+}
+
+Answer loginPage() {
+  return {200, kHtmlType,
+          htmlPage("Quorvel gateway: sign in",
+                   "<H1>Quorvel gateway</H1>\r\n"
+                   "<P>The user name or the password is not correct. Please sign in.</P>\r\n"
+                   "<FORM method=\"post\" action=\"/kavri\">\r\n"
+                   "<input type=hidden name=\"action\" value=\"registerGUI\">\r\n"
+                   "<P><LABEL>User name <INPUT type=\"text\" name=\"login\"></LABEL></P>\r\n"
+                   "<P><LABEL>Password <INPUT type=\"password\" name=\"password\"></LABEL></P>\r\n"
+                   "<P><INPUT type=\"submit\" value=\"Sign in\"></P>\r\n"
+                   "</FORM>\r\n")};
+}
+
+Answer accountPage(const std::string& login, const Balance& balance) {
+  const std::string credits = balance.unlimited ? "unlimited credits" : plural(balance.credits, "credit");
+  return {200, kHtmlType,
+          htmlPage("Quorvel gateway: account",
+                   "<H1>Quorvel gateway</H1>\r\n<P>Signed in as " + xmlEscape(login) + ". You have " +
+                       credits + ".</P>\r\n")};
+}
+
+Answer plainAnswer(int status, const std::string& text) {
+  return {status, "text/plain; charset=utf-8", text + "\n"};
+}
+
+} // namespace quorvel::gateway

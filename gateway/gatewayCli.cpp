@@ -1,0 +1,398 @@
+// The quorvel-gateway command line: serve, account and messages commands.
+#include "gateway/gatewayCli.h"
+
+#include "gateway/gatewayDefaults.h"
+#include "gateway/gatewayServer.h"
+#include "gateway/gatewaySignals.h"
+
+#include <charconv>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+
+namespace quorvel::gateway {
+
+namespace {
+
+const char* const kProgram = "quorvel-gateway";
+
+const char* const kMainHelp = R"(Usage: quorvel-gateway COMMAND [OPTIONS]
+
+The Quorvel SMS gateway. It answers credit queries and send requests posted to
+http://HOST:PORT/kavri and keeps accounts and accepted messages in SQLite.
+
+Commands:
+  serve                  answer requests until stopped (Ctrl+C)
+  account add            create an account
+  account set-credits    change the balance of an account
+  account set-password   change the password of an account
+  account list           show the accounts and their balances
+  messages               show accepted messages, newest first
+
+Every command takes --db PATH (default: $XDG_DATA_HOME/quorvel/gateway.sqlite,
+with ~/.local/share for an unset XDG_DATA_HOME) and --help.
+)";
+
+const char* const kAccountHelp = R"(Usage: quorvel-gateway account SUBCOMMAND [OPTIONS]
+
+Subcommands:
+  add NAME --password P --credits N|unlimited
+  set-credits NAME N|unlimited
+  set-password NAME --password P
+  list
+
+Run "quorvel-gateway account SUBCOMMAND --help" for details.
+)";
+
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Io {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+struct Args {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+  bool help = false;
+
+  const std::string* option(const std::string& name) const {
+    auto it = options.find(name);
+    return it == options.end() ? nullptr : &it->second;
+  }
+};
+
+struct Command {
+  std::vector<std::string> path;         // e.g. {"account", "add"}
+  std::vector<std::string> options;      // options that take a value, without "--"
+  std::vector<std::string> positionals;  // names of the positional arguments
+  std::size_t optionalPositionals = 0;   // how many of the last ones may be left out
+  const char* help;
+  int (*run)(const Args&, Io&);
+};
+
+Args parseArgs(const std::vector<std::string>& args, std::size_t from, const Command& command) {
+  Args parsed;
+  auto takesValue = [&](const std::string& name) {
+    for (const auto& o : command.options)
+      if (o == name) return true;
+    return false;
+  };
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      parsed.help = true;
+    } else if (a.starts_with("--") && a.size() > 2) {
+      const std::size_t eq = a.find('=');
+      const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+      if (!takesValue(name)) throw UsageError("unknown option --" + name);
+      std::string value;
+      if (eq != std::string::npos) {
+        value = a.substr(eq + 1);
+      } else {
+        if (i + 1 >= args.size()) throw UsageError("--" + name + " needs a value");
+        value = args[++i];
+      }
+      if (!parsed.options.emplace(name, value).second) throw UsageError("--" + name + " is given twice");
+    } else {
+      parsed.positional.push_back(a);
+    }
+  }
+  if (parsed.help) return parsed;
+  const std::size_t most = command.positionals.size();
+  const std::size_t least = most - command.optionalPositionals;
+  if (parsed.positional.size() > most) throw UsageError("unexpected argument \"" + parsed.positional[most] + "\"");
+  if (parsed.positional.size() < least) throw UsageError("missing " + command.positionals[parsed.positional.size()]);
+  return parsed;
+}
+
+std::string storePath(const Args& args) {
+  if (const std::string* db = args.option("db")) return *db;
+  std::string path = defaultStorePath();
+  if (path.empty()) throw UsageError("no data folder is known (neither XDG_DATA_HOME nor HOME is set): give --db PATH");
+  return path;
+}
+
+Balance requireBalance(const std::string& text) {
+  auto balance = parseBalance(text);
+  if (!balance)
+    throw UsageError("credits must be \"unlimited\" or a whole number from 0 to " + std::to_string(kMaxCredits) +
+                     ", not \"" + text + "\"");
+  return *balance;
+}
+
+std::string requirePassword(const Args& args, Io& io) {
+  const std::string* given = args.option("password");
+  if (!given) throw UsageError("missing --password");
+  std::string password = *given;
+  if (password == "-") {
+    if (!std::getline(io.in, password)) password.clear();
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  }
+  if (password.empty()) throw UsageError("the password must not be empty");
+  return password;
+}
+
+std::string creditsText(const Balance& balance) {
+  return balance.unlimited ? "unlimited credits" : std::to_string(balance.credits) + " credits";
+}
+
+// Messages are shown one per line; line breaks and tabs in a text would
+// break that.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  return text;
+}
+
+int serve(const Args& args, Io& io) {
+  ListenAddress address{kDefaultHost, kDefaultPort};
+  if (const std::string* listen = args.option("listen")) {
+    auto parsed = parseListenAddress(*listen);
+    if (!parsed) throw UsageError("--listen needs HOST:PORT (a port from 0 to 65535), not \"" + *listen + "\"");
+    address = *parsed;
+  }
+  const std::string path = storePath(args);
+
+  blockStopSignals();
+  GatewayStore store(path);
+  GatewayService service(store);
+  GatewayServer server(service, ServerOptions{address.host, address.port});
+  int port = 0;
+  try {
+    port = server.bind();
+  } catch (const ListenError& e) {
+    io.err << kProgram << ": " << e.what() << "\n";
+    if (e.addressInUse())
+      io.err << "Another program (perhaps another gateway) is using that port. Stop it, or choose another "
+                "address with --listen HOST:PORT.\n";
+    return 1;
+  }
+  const bool v6 = address.host.find(':') != std::string::npos;
+  io.out << "Listening on http://" << (v6 ? "[" + address.host + "]" : address.host) << ":" << port << "/kavri"
+         << std::endl;
+  io.out << "Store: " << path << std::endl;
+  if (addDefaultAccountIfEmpty(store))
+    io.out << "Created the account \"" << kDefaultAccount << "\" with the password \"" << kDefaultPassword
+           << "\" and " << kDefaultCredits << " credits (the composer's default settings)." << std::endl;
+
+  server.start();
+  waitForStopSignal();
+  server.stop();
+  io.out << "Stopped." << std::endl;
+  return 0;
+}
+
+int accountAdd(const Args& args, Io& io) {
+  const std::string& name = args.positional[0];
+  if (name.empty()) throw UsageError("the account name must not be empty");
+  const std::string password = requirePassword(args, io);
+  const std::string* credits = args.option("credits");
+  if (!credits) throw UsageError("missing --credits N|unlimited");
+  const Balance balance = requireBalance(*credits);
+
+  GatewayStore store(storePath(args));
+  if (store.findAccount(name)) {
+    io.err << kProgram << ": an account named \"" << name << "\" already exists\n";
+    return 1;
+  }
+  store.addAccount(name, hashPassword(password), balance);
+  io.out << "Added the account \"" << name << "\" with " << creditsText(balance) << ".\n";
+  return 0;
+}
+
+int accountSetCredits(const Args& args, Io& io) {
+  const std::string& name = args.positional[0];
+  const std::string* option = args.option("credits");
+  if (option && args.positional.size() > 1) throw UsageError("give the credits once, not both as argument and --credits");
+  if (!option && args.positional.size() < 2) throw UsageError("missing the credits (N or unlimited)");
+  const Balance balance = requireBalance(option ? *option : args.positional[1]);
+
+  GatewayStore store(storePath(args));
+  if (!store.setBalance(name, balance)) {
+    io.err << kProgram << ": there is no account named \"" << name << "\"\n";
+    return 1;
+  }
+  io.out << "The account \"" << name << "\" now has " << creditsText(balance) << ".\n";
+  return 0;
+}
+
+int accountSetPassword(const Args& args, Io& io) {
+  const std::string& name = args.positional[0];
+  const std::string password = requirePassword(args, io);
+  GatewayStore store(storePath(args));
+  auto account = store.findAccount(name);
+  if (!account || !store.setPasswordHash(account->id, hashPassword(password))) {
+    io.err << kProgram << ": there is no account named \"" << name << "\"\n";
+    return 1;
+  }
+  io.out << "Changed the password of \"" << name << "\".\n";
+  return 0;
+}
+
+int accountList(const Args& args, Io& io) {
+  GatewayStore store(storePath(args));
+  const auto accounts = store.accounts();
+  if (accounts.empty()) {
+    io.out << "No accounts.\n";
+    return 0;
+  }
+  std::size_t width = 4;
+  for (const auto& a : accounts) width = std::max(width, a.name.size());
+  io.out << std::left << std::setw(static_cast<int>(width)) << "NAME" << "  CREDITS\n";
+  for (const auto& a : accounts)
+    io.out << std::left << std::setw(static_cast<int>(width)) << a.name << "  " << formatBalance(a.balance) << "\n";
+  return 0;
+}
+
+int listMessages(const Args& args, Io& io) {
+  std::size_t limit = 20;
+  if (const std::string* text = args.option("limit")) {
+    auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), limit);
+    if (text->empty() || ec != std::errc() || end != text->data() + text->size())
+      throw UsageError("--limit needs a whole number, not \"" + *text + "\"");
+  }
+  std::optional<std::string> account;
+  if (const std::string* name = args.option("account")) account = *name;
+
+  GatewayStore store(storePath(args));
+  if (account && !store.findAccount(*account)) {
+    io.err << kProgram << ": there is no account named \"" << *account << "\"\n";
+    return 1;
+  }
+  const auto messages = store.messages(account, limit);
+  if (messages.empty()) {
+    io.out << "No messages.\n";
+    return 0;
+  }
+  io.out << "ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tTEXT\n";
+  for (const auto& m : messages)
+    io.out << m.id << "\t" << m.time << "\t" << oneLine(m.account) << "\t" << oneLine(m.recipient) << "\t"
+           << m.status << "\t" << oneLine(m.text) << "\n";
+  return 0;
+}
+
+const std::vector<Command>& commands() {
+  static const std::vector<Command> all = {
+      {{"serve"}, {"listen", "db"}, {}, 0,
+       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH]
+
+Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
+  --listen HOST:PORT  address to listen on (default 127.0.0.1:9333, the local
+                      machine only; port 0 picks a free port)
+  --db PATH           the store file
+
+The first line of output names the address, for example
+"Listening on http://127.0.0.1:9333/kavri". A store without accounts gets the
+account "nobody" with the password "pqr456" and 100 credits.
+)",
+       serve},
+      {{"account", "add"}, {"password", "credits", "db"}, {"NAME"}, 0,
+       R"(Usage: quorvel-gateway account add NAME --password P --credits N|unlimited [--db PATH]
+
+Creates an account. --password - reads the password from the first line of
+standard input, which keeps it out of the process list.
+)",
+       accountAdd},
+      {{"account", "set-credits"}, {"credits", "db"}, {"NAME", "the credits (N or unlimited)"}, 1,
+       R"(Usage: quorvel-gateway account set-credits NAME N|unlimited [--db PATH]
+
+Sets the balance of an account to N credits (0 to 2147483647), or unlimited.
+)",
+       accountSetCredits},
+      {{"account", "set-password"}, {"password", "db"}, {"NAME"}, 0,
+       R"(Usage: quorvel-gateway account set-password NAME --password P [--db PATH]
+
+Changes the password of an account (--password - reads it from standard input).
+)",
+       accountSetPassword},
+      {{"account", "list"}, {"db"}, {}, 0,
+       R"(Usage: quorvel-gateway account list [--db PATH]
+
+Shows every account with its balance.
+)",
+       accountList},
+      {{"messages"}, {"account", "limit", "db"}, {}, 0,
+       R"(Usage: quorvel-gateway messages [--account NAME] [--limit N] [--db PATH]
+
+Shows the newest accepted messages first: at most N (default 20), of one
+account or of all.
+)",
+       listMessages},
+  };
+  return all;
+}
+
+const Command* findCommand(const std::vector<std::string>& args) {
+  for (const Command& c : commands()) {
+    if (args.size() < c.path.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < c.path.size(); ++i) same = same && args[i] == c.path[i];
+    if (same) return &c;
+  }
+  return nullptr;
+}
+
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+} // namespace
+
+std::optional<ListenAddress> parseListenAddress(const std::string& text) {
+  std::string host = kDefaultHost;
+  std::string port = text;
+  if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (host.empty()) return std::nullopt;
+  }
+  int value = -1;
+  auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+  if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < 0 || value > 65535)
+    return std::nullopt;
+  return ListenAddress{host, value};
+}
+
+int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  Io io{in, out, err};
+  if (args.empty()) {
+    err << kMainHelp;
+    return 2;
+  }
+  if (isHelp(args[0])) {
+    out << kMainHelp;
+    return 0;
+  }
+  const Command* command = findCommand(args);
+  if (!command) {
+    if (args[0] == "account") {
+      const bool help = args.size() > 1 && isHelp(args[1]);
+      (help ? out : err) << kAccountHelp;
+      if (!help && args.size() > 1) err << "\n" << kProgram << ": unknown subcommand \"account " << args[1] << "\"\n";
+      return help ? 0 : 2;
+    }
+    err << kProgram << ": unknown command \"" << args[0] << "\"; try " << kProgram << " --help\n";
+    return 2;
+  }
+  try {
+    const Args parsed = parseArgs(args, command->path.size(), *command);
+    if (parsed.help) {
+      out << command->help;
+      return 0;
+    }
+    return command->run(parsed, io);
+  } catch (const UsageError& e) {
+    err << kProgram << ": " << e.what() << "\n\n" << command->help;
+    return 2;
+  } catch (const std::exception& e) {
+    err << kProgram << ": " << e.what() << "\n";
+    return 1;
+  }
+}
+
+} // namespace quorvel::gateway

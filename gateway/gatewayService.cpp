@@ -1,0 +1,135 @@
+// Answers gateway requests: checks the credentials, then carries out the action on the store.
+#include "gateway/gatewayService.h"
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+
+namespace quorvel::gateway {
+
+namespace {
+
+// Bounds the memory a stream of distinct sign-ins can take.
+constexpr size_t kMaxVerified = 10000;
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+} // namespace
+
+VerifiedPasswords::VerifiedPasswords() {
+  if (RAND_bytes(key_.data(), static_cast<int>(key_.size())) != 1)
+    throw std::runtime_error("no random numbers available");
+}
+
+VerifiedPasswords::Digest VerifiedPasswords::digest(const std::string& password) const {
+  Digest d{};
+  unsigned int size = 0;
+  HMAC(EVP_sha256(), key_.data(), static_cast<int>(key_.size()),
+       reinterpret_cast<const unsigned char*>(password.data()), password.size(), d.data(), &size);
+  return d;
+}
+
+bool VerifiedPasswords::contains(const std::string& storedHash, const std::string& password) {
+  const Digest d = digest(password);
+  std::lock_guard lock(mutex_);
+  auto it = entries_.find(storedHash);
+  return it != entries_.end() && it->second == d;
+}
+
+void VerifiedPasswords::add(const std::string& storedHash, const std::string& password) {
+  const Digest d = digest(password);
+  std::lock_guard lock(mutex_);
+  if (entries_.size() >= kMaxVerified) entries_.clear();
+  entries_[storedHash] = d;
+}
+
+GatewayService::GatewayService(GatewayStore& store, HashCost cost) : store_(store), cost_(cost) {}
+
+std::optional<Account> GatewayService::signIn(const std::string& login, const std::string& password) {
+  auto account = store_.findAccount(login);
+  if (!account) return std::nullopt;
+  if (verified_.contains(account->passwordHash, password)) return account;
+  if (!verifyPassword(password, account->passwordHash)) return std::nullopt;
+
+  if (needsRehash(account->passwordHash, cost_)) {
+    try {
+      const std::string renewed = hashPassword(password, cost_);
+      if (store_.setPasswordHash(account->id, renewed)) account->passwordHash = renewed;
+    } catch (const std::exception&) {
+      // The old hash still works; try again at the next sign-in.
+    }
+  }
+  verified_.add(account->passwordHash, password);
+  return account;
+}
+
+Answer GatewayService::credits(const Account& account) {
+  auto balance = store_.balance(account.id);
+  return balance ? creditAnswer(*balance) : loginPage();
+}
+
+Answer GatewayService::send(const Account& account, const SendRequest& request) {
+  std::vector<SendResult> results(request.items.size());
+  std::vector<NewMessage> payable;
+  std::vector<size_t> payableIndex;
+  for (size_t i = 0; i < request.items.size(); ++i) {
+    const SendItem& item = request.items[i];
+    if (!holdsDigit(item.recipient)) {
+      results[i].outcome = Outcome::NoPhoneNumber;
+    } else if (item.text.empty()) {
+      results[i].outcome = Outcome::EmptyText;
+    } else {
+      payable.push_back({item.recipient, item.text});
+      payableIndex.push_back(i);
+    }
+  }
+
+  // A batch with nothing to send is refused as a whole: a normal answer
+  // would let the sending client file a copy of a message that went nowhere.
+  if (payable.empty()) {
+    std::string why = "nothing was sent:";
+    for (size_t i = 0; i < results.size(); ++i)
+      why += std::string(i ? "," : "") + " message " + std::to_string(i) +
+             (results[i].outcome == Outcome::NoPhoneNumber ? " has no phone number" : " has an empty text");
+    return errorAnswer(why);
+  }
+  const AcceptResult accepted = store_.acceptMessages(account.id, payable);
+  for (size_t k = 0; k < payableIndex.size(); ++k) {
+    SendResult& r = results[payableIndex[k]];
+    if (k < accepted.ids.size())
+      r = {Outcome::Accepted, accepted.ids[k]};
+    else
+      r.outcome = Outcome::InsufficientCredits;
+  }
+  return sendAnswer(request.items, results, accepted.balance);
+}
+
+Answer GatewayService::handle(const std::string& body) {
+  auto parsed = parseRequest(body);
+  if (auto* error = std::get_if<RequestError>(&parsed)) return errorAnswer(error->message);
+  const ParsedRequest& request = std::get<ParsedRequest>(parsed);
+
+  try {
+    auto account = signIn(request.login, request.password);
+    if (!account) return loginPage();
+    return std::visit(Overloaded{
+                          [&](const RequestError& e) { return errorAnswer(e.message); },
+                          [&](const CreditQuery&) { return credits(*account); },
+                          [&](const SendRequest& s) { return send(*account, s); },
+                          [&](const AccountPageRequest&) {
+                            auto balance = store_.balance(account->id);
+                            return balance ? accountPage(account->name, *balance) : loginPage();
+                          },
+                      },
+                      request.action);
+  } catch (const std::exception& e) {
+    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
+  }
+}
+
+} // namespace quorvel::gateway

@@ -1,0 +1,58 @@
+// Answers gateway requests: checks the credentials, then carries out the action on the store.
+#pragma once
+
+#include "gateway/gatewayAnswers.h"
+#include "gateway/gatewayStore.h"
+#include "gateway/passwordHash.h"
+
+#include <array>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace quorvel::gateway {
+
+/// Remembers passwords that verified against a stored hash, as a keyed
+/// digest (the key is random and lives only in this process), so that a
+/// client's repeated requests cost the slow hash once. An entry belongs to
+/// one stored hash: a changed password never matches an old entry.
+class VerifiedPasswords {
+public:
+  VerifiedPasswords();
+  bool contains(const std::string& storedHash, const std::string& password);
+  void add(const std::string& storedHash, const std::string& password);
+
+private:
+  using Digest = std::array<unsigned char, 32>;
+  Digest digest(const std::string& password) const;
+
+  std::array<unsigned char, 32> key_{};
+  std::mutex mutex_;
+  std::unordered_map<std::string, Digest> entries_;
+};
+
+/// The gateway's behaviour, apart from HTTP: one call per POST body.
+class GatewayService {
+public:
+  /// \p cost is the hash cost for replaced hashes: a password stored with
+  /// another cost is hashed anew at its next successful sign-in.
+  explicit GatewayService(GatewayStore& store, HashCost cost = {});
+
+  /// Answers one request body. Never throws: a failing store yields an
+  /// ERROR answer with status 500, and nothing is filed or paid.
+  Answer handle(const std::string& body);
+
+  GatewayStore& store() { return store_; }
+
+private:
+  std::optional<Account> signIn(const std::string& login, const std::string& password);
+  Answer send(const Account& account, const SendRequest& request);
+  Answer credits(const Account& account);
+
+  GatewayStore& store_;
+  HashCost cost_;
+  VerifiedPasswords verified_;
+};
+
+} // namespace quorvel::gateway

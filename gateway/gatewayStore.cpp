@@ -1,0 +1,367 @@
+// The gateway's SQLite store: accounts with their balances and every accepted message.
+#include "gateway/gatewayStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+namespace quorvel::gateway {
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyTimeoutMs = 10000;
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS accounts (
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE,
+  password_hash TEXT NOT NULL,
+  credits INTEGER NOT NULL CHECK (credits >= 0),
+  unlimited INTEGER NOT NULL DEFAULT 0 CHECK (unlimited IN (0, 1)),
+  created TEXT NOT NULL DEFAULT (datetime('now'))
+);
+CREATE TABLE IF NOT EXISTS messages (
+  id INTEGER PRIMARY KEY,
+  time TEXT NOT NULL DEFAULT (datetime('now')),
+  account_id INTEGER NOT NULL REFERENCES accounts(id),
+  recipient TEXT NOT NULL,
+  text TEXT NOT NULL,
+  status TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS messages_by_account ON messages (account_id, id);
+)sql";
+
+// One prepared statement borrowed from a connection's cache; reset when done
+// so the next user finds it ready.
+class Statement {
+public:
+  Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  ~Statement() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& bind(int index, std::int64_t value) {
+    check(sqlite3_bind_int64(stmt_, index, value));
+    return *this;
+  }
+  Statement& bind(int index, const std::string& value) {
+    check(sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
+    return *this;
+  }
+  /// True while a row is available.
+  bool step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    check(rc);
+    return false;
+  }
+  std::int64_t integer(int column) { return sqlite3_column_int64(stmt_, column); }
+  std::string text(int column) {
+    const auto* p = sqlite3_column_text(stmt_, column);
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+             : std::string();
+  }
+
+private:
+  void check(int rc) {
+    if (rc != SQLITE_OK) throw StoreError(sqlite3_errmsg(db_));
+  }
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+};
+
+Balance balanceFrom(Statement& s, int creditsColumn) {
+  return Balance{s.integer(creditsColumn + 1) != 0, s.integer(creditsColumn)};
+}
+
+} // namespace
+
+// One SQLite connection with its cache of prepared statements.
+class GatewayStore::Connection {
+public:
+  explicit Connection(const std::string& path) {
+    const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+      const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+      sqlite3_close(db_);
+      throw StoreError("cannot open the store " + path + ": " + why);
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    exec("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL;");
+  }
+  ~Connection() {
+    for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+
+  void exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+      const std::string why = message ? message : sqlite3_errmsg(db_);
+      sqlite3_free(message);
+      throw StoreError(why);
+    }
+  }
+
+  Statement prepare(const char* sql) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        throw StoreError(sqlite3_errmsg(db_));
+      it = cache_.emplace(sql, stmt).first;
+    }
+    return Statement(db_, it->second);
+  }
+
+  std::int64_t lastId() { return sqlite3_last_insert_rowid(db_); }
+  int changes() { return sqlite3_changes(db_); }
+
+private:
+  sqlite3* db_ = nullptr;
+  std::map<const char*, sqlite3_stmt*> cache_; // keyed by the literal's address
+};
+
+// A connection borrowed from the pool for the length of one operation.
+class GatewayStore::Lease {
+public:
+  Lease(GatewayStore& store, std::unique_ptr<Connection> c) : store_(store), c_(std::move(c)) {}
+  ~Lease() { store_.giveBack(std::move(c_)); }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  Connection* operator->() { return c_.get(); }
+
+private:
+  GatewayStore& store_;
+  std::unique_ptr<Connection> c_;
+};
+
+namespace {
+
+// Rolls back unless committed, so an exception leaves the store unchanged.
+template <class C>
+class Transaction {
+public:
+  Transaction(C& c, bool write) : c_(c) { c_->exec(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
+  ~Transaction() {
+    if (!done_) {
+      try {
+        c_->exec("ROLLBACK");
+      } catch (const StoreError&) {
+        // Nothing more can be done; SQLite rolls back on its own when the
+        // statement that failed already ended the transaction.
+      }
+    }
+  }
+  void commit() {
+    c_->exec("COMMIT");
+    done_ = true;
+  }
+
+private:
+  C& c_;
+  bool done_ = false;
+};
+
+template <class C>
+void insertAccount(C& c, const std::string& name, const std::string& passwordHash, const Balance& balance) {
+  c->prepare("INSERT INTO accounts (name, password_hash, credits, unlimited) VALUES (?, ?, ?, ?)")
+      .bind(1, name)
+      .bind(2, passwordHash)
+      .bind(3, balance.credits)
+      .bind(4, std::int64_t{balance.unlimited})
+      .step();
+}
+
+} // namespace
+
+GatewayStore::GatewayStore(const std::string& path) : path_(path) {
+  std::error_code ec;
+  const auto folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+  const bool existed = std::filesystem::exists(path, ec);
+
+  Lease c = lease();
+  c->exec("PRAGMA journal_mode = WAL");
+  {
+    std::lock_guard write(writeMutex_);
+    Transaction tx(c, true);
+    Statement version = c->prepare("PRAGMA user_version");
+    const std::int64_t found = version.step() ? version.integer(0) : 0;
+    if (found > kSchemaVersion)
+      throw StoreError("the store " + path + " was written by a newer gateway (schema " + std::to_string(found) + ")");
+    c->exec(kSchema);
+    c->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    tx.commit();
+  }
+  // The file holds password hashes: keep it to its owner.
+  if (!existed)
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 ec);
+}
+
+GatewayStore::~GatewayStore() = default;
+
+GatewayStore::Lease GatewayStore::lease() {
+  {
+    std::lock_guard lock(poolMutex_);
+    if (!idle_.empty()) {
+      auto c = std::move(idle_.back());
+      idle_.pop_back();
+      return Lease(*this, std::move(c));
+    }
+  }
+  return Lease(*this, std::make_unique<Connection>(path_));
+}
+
+void GatewayStore::giveBack(std::unique_ptr<Connection> connection) {
+  std::lock_guard lock(poolMutex_);
+  idle_.push_back(std::move(connection));
+}
+
+void GatewayStore::addAccount(const std::string& name, const std::string& passwordHash, const Balance& balance) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  Transaction tx(c, true);
+  Statement exists = c->prepare("SELECT 1 FROM accounts WHERE name = ?");
+  if (exists.bind(1, name).step()) throw StoreError("an account named \"" + name + "\" already exists");
+  insertAccount(c, name, passwordHash, balance);
+  tx.commit();
+}
+
+bool GatewayStore::addAccountIfNoneExists(const std::string& name, const std::string& passwordHash,
+                                          const Balance& balance) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  Transaction tx(c, true);
+  if (c->prepare("SELECT 1 FROM accounts LIMIT 1").step()) return false;
+  insertAccount(c, name, passwordHash, balance);
+  tx.commit();
+  return true;
+}
+
+bool GatewayStore::setBalance(const std::string& name, const Balance& balance) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  c->prepare("UPDATE accounts SET credits = ?, unlimited = ? WHERE name = ?")
+      .bind(1, balance.credits)
+      .bind(2, std::int64_t{balance.unlimited})
+      .bind(3, name)
+      .step();
+  return c->changes() > 0;
+}
+
+bool GatewayStore::setPasswordHash(std::int64_t accountId, const std::string& passwordHash) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  c->prepare("UPDATE accounts SET password_hash = ? WHERE id = ?").bind(1, passwordHash).bind(2, accountId).step();
+  return c->changes() > 0;
+}
+
+std::optional<Account> GatewayStore::findAccount(const std::string& name) {
+  Lease c = lease();
+  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited FROM accounts WHERE name = ?");
+  if (!s.bind(1, name).step()) return std::nullopt;
+  return Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3)};
+}
+
+std::optional<Balance> GatewayStore::balance(std::int64_t accountId) {
+  Lease c = lease();
+  Statement s = c->prepare("SELECT credits, unlimited FROM accounts WHERE id = ?");
+  if (!s.bind(1, accountId).step()) return std::nullopt;
+  return balanceFrom(s, 0);
+}
+
+std::vector<Account> GatewayStore::accounts() {
+  Lease c = lease();
+  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited FROM accounts ORDER BY name");
+  std::vector<Account> out;
+  while (s.step()) out.push_back(Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3)});
+  return out;
+}
+
+AcceptResult GatewayStore::acceptMessages(std::int64_t accountId, const std::vector<NewMessage>& messages) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  Transaction tx(c, true);
+
+  // Read the balance only once the write lock is held: no other writer can
+  // spend it between this read and the update below.
+  Balance before;
+  {
+    Statement s = c->prepare("SELECT credits, unlimited FROM accounts WHERE id = ?");
+    if (!s.bind(1, accountId).step()) throw StoreError("no account with id " + std::to_string(accountId));
+    before = balanceFrom(s, 0);
+  }
+  const auto payable = before.unlimited ? messages.size()
+                                        : std::min<size_t>(messages.size(), static_cast<size_t>(before.credits));
+  AcceptResult result{{}, before};
+  for (size_t i = 0; i < payable; ++i) {
+    c->prepare("INSERT INTO messages (account_id, recipient, text, status) VALUES (?, ?, ?, 'accepted')")
+        .bind(1, accountId)
+        .bind(2, messages[i].recipient)
+        .bind(3, messages[i].text)
+        .step();
+    result.ids.push_back(c->lastId());
+  }
+  if (!before.unlimited && payable > 0) {
+    c->prepare("UPDATE accounts SET credits = credits - ? WHERE id = ?")
+        .bind(1, static_cast<std::int64_t>(payable))
+        .bind(2, accountId)
+        .step();
+    result.balance.credits -= static_cast<std::int64_t>(payable);
+  }
+  tx.commit();
+  return result;
+}
+
+std::vector<StoredMessage> GatewayStore::messages(const std::optional<std::string>& account, std::size_t limit) {
+  Lease c = lease();
+  const auto cap = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
+  std::vector<StoredMessage> out;
+  auto collect = [&](Statement& s) {
+    while (s.step()) out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5)});
+  };
+  if (account) {
+    Statement s = c->prepare(
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
+    s.bind(1, *account).bind(2, cap);
+    collect(s);
+  } else {
+    Statement s = c->prepare(
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id ORDER BY m.id DESC LIMIT ?");
+    s.bind(1, cap);
+    collect(s);
+  }
+  return out;
+}
+
+std::int64_t GatewayStore::messageCount() {
+  Lease c = lease();
+  Statement s = c->prepare("SELECT count(*) FROM messages");
+  return s.step() ? s.integer(0) : 0;
+}
+
+std::string defaultStorePath() {
+  std::filesystem::path base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+    base = xdg;
+  else if (const char* home = std::getenv("HOME"); home && *home)
+    base = std::filesystem::path(home) / ".local" / "share";
+  else
+    return {};
+  return (base / "quorvel" / "gateway.sqlite").string();
+}
+
+} // namespace quorvel::gateway

@@ -1,0 +1,67 @@
+// Encoding and decoding of message files.
+#include "composer/unMsgFile.h"
+
+#include "composer/unTextCodec.h"
+#include "util/unStrings.h"
+
+namespace quorvel {
+
+namespace {
+
+const std::string crlf = "\r\n";
+
+std::string escapeLine(const std::string& s) {
+  return utf16ToUtf8(toFakeSingleLine(utf8ToUtf16(s)));
+}
+
+std::string unescapeLine(const std::string& s) {
+  return utf16ToUtf8(fromFakeSingleLine(utf8ToUtf16(s)));
+}
+
+// The To line is written as it stands; a line break in it would shift the
+// other two lines, so each one becomes a blank.
+std::string singleLineTo(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n')
+      c = ' ';
+  return s;
+}
+
+} // namespace
+
+std::string encodeMsgFile(const TMsgFileContent& content) {
+  return singleLineTo(content.to) + crlf + escapeLine(content.cc) + crlf +
+         escapeLine(content.text) + crlf;
+}
+
+std::vector<std::string> splitTextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    lines.push_back(text.substr(start, i - start));
+    i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < text.size())
+    lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::optional<TMsgFileContent> decodeMsgFile(const std::string& bytes) {
+  static const std::string bom = "\xEF\xBB\xBF";
+  std::string text = isValidUtf8(bytes) ? bytes : cp1252ToUtf8(bytes);
+  if (text.compare(0, bom.size(), bom) == 0)
+    text.erase(0, bom.size());
+  const std::vector<std::string> lines = splitTextLines(text);
+  if (lines.size() < 3)
+    return std::nullopt;
+  return TMsgFileContent{lines[0], unescapeLine(lines[1]), unescapeLine(lines[2])};
+}
+
+} // namespace quorvel

@@ -1,0 +1,216 @@
+// The composer window: write, address, send, save, open and print an SMS.
+#pragma once
+
+#include "composer/unDialogs.h"
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+
+namespace quorvel {
+
+class TkaMapi;
+
+/// The add-in's one window. Page "SMS Composer" writes and addresses a
+/// message, page "SMS Settings" holds the gateway and notification settings,
+/// page "Communication Log" shows the last gateway exchange.
+///
+/// Every dialog goes through one virtual method (showMessage, messageBox,
+/// saveFileDialog, openFileDialog), and the printer through preparePrinter,
+/// so that a subclass can answer them without a window.
+class TfrmSMSComposer : public QWidget {
+  Q_OBJECT
+
+public:
+  /// Builds the window and loads the settings; the window stays hidden.
+  explicit TfrmSMSComposer(QWidget* parent = nullptr);
+  ~TfrmSMSComposer() override;
+
+  // --- Pages ---------------------------------------------------------------
+  QTabWidget* PageControl = nullptr;
+  QWidget* tsComposer = nullptr; ///< "SMS Composer"
+  QWidget* tsSettings = nullptr; ///< "SMS Settings"
+  QWidget* tsComlog = nullptr;   ///< "Communication Log"
+
+  // --- Page "SMS Composer" ---------------------------------------------------
+  QMenuBar* kaSMSMenuBar = nullptr;
+  QMenu* mnFile = nullptr;
+  QMenu* mnEdit = nullptr;
+  QMenu* mnTools = nullptr;
+  QMenu* mnHelp = nullptr;
+  QToolBar* tbMain = nullptr;
+  QWidget* tbToBar = nullptr;
+  QWidget* tbCcBar = nullptr;
+  QToolButton* bTo = nullptr;
+  QToolButton* bCc = nullptr;
+  QLineEdit* eTo = nullptr;
+  QLineEdit* eCC = nullptr;
+  QTextEdit* re = nullptr; ///< the message editor
+  QStatusBar* StatusBar = nullptr;
+
+  // Commands; menu and toolbar share one action per command.
+  QAction* actSend = nullptr;
+  QAction* actOpen = nullptr;
+  QAction* actSave = nullptr;
+  QAction* actPrint = nullptr;
+  QAction* actClose = nullptr;
+  QAction* actUndo = nullptr;
+  QAction* actCut = nullptr;
+  QAction* actCopy = nullptr;
+  QAction* actPaste = nullptr;
+  QAction* actDelete = nullptr;
+  QAction* actPreferences = nullptr;
+  QAction* actSettings = nullptr;
+  QAction* actHelp = nullptr;
+  QAction* actAbout = nullptr;
+  QAction* actAddressbook = nullptr;
+  QAction* actCheckNumbers = nullptr;
+  QAction* tbPriority = nullptr; ///< "&Priority high", a toggle
+  QAction* actDownloadCredits = nullptr;
+  QAction* actTo = nullptr;
+  QAction* actCc = nullptr;
+
+  // --- Page "SMS Settings" ---------------------------------------------------
+  QGroupBox* gbServer = nullptr;
+  QGroupBox* gbNotifications = nullptr;
+  QLineEdit* eServerURL = nullptr;
+  QLineEdit* eUserName = nullptr;
+  QLineEdit* ePass = nullptr;
+  QLineEdit* eNotifPhoneNumber = nullptr;
+  QComboBox* cbEventSel = nullptr;
+  QCheckBox* cbNotify = nullptr;
+  QPushButton* bTest = nullptr;
+  QPushButton* bApply = nullptr;
+  QPushButton* bApply3 = nullptr;
+
+  // --- Page "Communication Log" ----------------------------------------------
+  QPlainTextEdit* mComlog = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QPlainTextEdit* mOutboxStore = nullptr;
+
+  // --- Window state ------------------------------------------------------------
+  /// Last credit balance: empty, a decimal number or "unlimited".
+  std::string credits;
+  /// Keep the window open after a failed send.
+  bool donthide = false;
+  /// The mail layer (address book and Sent Items); null while there is none.
+  TkaMapi* myMapi = nullptr;
+
+  // --- Status bar and log -------------------------------------------------------
+  /// Refreshes the four status panels from the editor text and `credits`.
+  void updateStatus();
+  /// Text of status panel \p index (0 to 3).
+  std::string statusPanelText(int index) const;
+  /// Replaces the log's whole text (UTF-8; CR LF and LF both end a line).
+  void setComlogText(const std::string& text);
+  /// Appends \p text to the log's text, without starting a new line.
+  void appendComlogText(const std::string& text);
+  /// The log's text, lines separated by CR LF.
+  std::string comlogText() const;
+
+  // --- Settings ---------------------------------------------------------------
+  /// Reads the six settings into their controls, the current texts as defaults.
+  void loadSettings();
+  /// Writes the six settings from their controls.
+  void saveSettings();
+
+  // --- Commands -----------------------------------------------------------------
+  /// "&Send": the editor's text on one line, trimmed, to "To;Cc".
+  void send();
+  /// What "&Send" passes to sendSMS: trimmed To, ";", trimmed Cc as \p recip;
+  /// the editor text without tabs and line breaks, trimmed, as \p msg.
+  void sendArguments(std::string& recip, std::string& msg) const;
+  /// "&Open": reads a message file into the fields.
+  void openMessage();
+  /// "&Save": writes the fields to a message file.
+  void saveMessage();
+  /// "&Print": prints the editor's content as one job, without a dialog.
+  void printMessage();
+  /// Fills the address fields from an address-book selection: the first entry
+  /// replaces To, each further one is appended to Cc followed by "; ".
+  void applyAddressSelection(const std::vector<std::string>& selection);
+
+  // --- Gateway (credit query and sending) -----------------------------------------
+  /// Asks the gateway for the credit balance; \p warn shows the outcome.
+  void getCredits(bool warn);
+  /// Sends \p msg to the ";"-separated recipients \p recip.
+  void sendSMS(const std::string& recip, const std::string& msg);
+  /// Starts the background credit query run at each showing of the window.
+  void startCreditQuery();
+
+  // --- Dialogs --------------------------------------------------------------------
+  /// A plain message dialog with an OK button.
+  virtual void showMessage(const std::string& text);
+  /// A message box with caption, icon and buttons; returns the button pressed.
+  virtual MsgResult messageBox(const std::string& text, const std::string& caption,
+                               MsgIcon icon, MsgButtons buttons = MsgButtons::ok);
+  /// A save dialog; returns the chosen path, or "" when cancelled.
+  virtual std::string saveFileDialog(const TFileDialogOptions& options);
+  /// An open dialog; returns the chosen path, or "" when cancelled.
+  virtual std::string openFileDialog(const TFileDialogOptions& options);
+
+protected:
+  /// Shows the address-book dialog and applies its selection ("&To:", "&Cc:",
+  /// "&Addressbook").
+  virtual void selectAddresses();
+  /// Points \p printer at the default printer; false when there is none.
+  virtual bool preparePrinter(QPrinter& printer);
+
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void buildComposerPage();
+  void buildSettingsPage();
+  void buildLogPage();
+  void setupFileActions();
+  void setupEditActions();
+  void setupToolsActions();
+  void setupHelpActions();
+  void setupToolbarActions();
+  void setupAddressBars();
+  QAction* makeAction(const QString& text, void (TfrmSMSComposer::*slot)(),
+                      const QKeySequence& shortcut = {});
+
+  void showComposerPage();
+  void showSettingsPage();
+  void applySettings();
+  void saveSettingsReporting();
+  void limitComlog();
+  void fitAddressFields();
+  void watch(QObject* watched);
+  void createMapi();
+  void destroyMapi();
+
+  QLabel* statusPanels_[4] = {};
+  std::vector<QAction*> commands_; // every action with a shortcut
+  std::vector<QObject*> watched_;  // controls this window filters events of
+  bool limitingLog_ = false;
+  bool destroying_ = false;
+  bool positioned_ = false;
+};
+
+/// The single composer window, created when the add-in connects.
+extern TfrmSMSComposer* frmSMSComposer;
+
+} // namespace quorvel

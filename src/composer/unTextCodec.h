@@ -1,0 +1,18 @@
+// Conversions between UTF-8, UTF-16 and the Western Windows code page.
+#pragma once
+
+#include <string>
+
+namespace quorvel {
+
+/// True when \p s is well-formed UTF-8 (no overlong forms, no surrogates).
+bool isValidUtf8(const std::string& s);
+/// Converts Windows-1252 bytes to UTF-8; the five unassigned bytes map to the
+/// C1 control characters of the same value.
+std::string cp1252ToUtf8(const std::string& s);
+/// Converts UTF-8 to UTF-16; each malformed sequence becomes U+FFFD.
+std::u16string utf8ToUtf16(const std::string& s);
+/// Converts UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string utf16ToUtf8(const std::u16string& s);
+
+} // namespace quorvel

@@ -1,0 +1,125 @@
+// Many clients spending one balance at once: every credit is spent exactly once.
+#include "gateway/gatewayEmbedded.h"
+
+#include "gatewayTestUtil.h"
+#include "tempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <latch>
+#include <set>
+#include <thread>
+
+namespace quorvel::gateway {
+namespace {
+
+using test::count;
+using test::payload;
+
+const HashCost kCost{test::kTestLog2N, 8, 1};
+
+struct Tally {
+  std::atomic<int> accepted{0};
+  std::atomic<int> refused{0};
+  std::atomic<int> insufficientAnswers{0};
+  std::atomic<int> failures{0};
+};
+
+std::string batch(int client, int request, int size) {
+  std::string body = "login=shared&password=pw&action=sendMessages";
+  for (int i = 0; i < size; ++i) {
+    const std::string index = std::to_string(i);
+    body += "&recepient" + index + "=%2B49" + std::to_string(client * 1000 + request) + index + "&messageData" + index +
+            "=client+" + std::to_string(client) + "+request+" + std::to_string(request);
+  }
+  return body + "&messageCount=" + std::to_string(size) + "\r\n";
+}
+
+TEST(GatewayConcurrency, BalanceIsSpentExactlyOnce) {
+  constexpr int kClients = 12;
+  constexpr int kRequests = 10;
+  constexpr int kCredits = 97;  // far fewer than the 12 * 10 * 2 messages asked for
+
+  test::TempDir dir;
+  EmbeddedGateway gateway(dir.file("gateway.sqlite"), EmbeddedOptions{"127.0.0.1", 0, false, kCost});
+  gateway.store().addAccount("shared", hashPassword("pw", kCost), Balance{false, kCredits});
+
+  Tally tally;
+  std::latch ready(kClients);
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      httplib::Client client("127.0.0.1", gateway.port());
+      client.set_keep_alive(c % 2 == 0);  // half of them reuse their connection
+      ready.arrive_and_wait();
+      for (int r = 0; r < kRequests; ++r) {
+        // Interleave credit queries; they must never see a negative balance.
+        if (r % 3 == 0) {
+          auto q = client.Post("/kavri", "login=shared&password=pw&action=getCredits&t=1", "application/x-www-form-urlencoded");
+          if (!q || q->status != 200 || std::stoi(payload(q->body)) < 0) ++tally.failures;
+        }
+        auto res = client.Post("/kavri", batch(c, r, 2), "application/x-www-form-urlencoded");
+        if (!res || res->status != 200) {
+          ++tally.failures;
+          continue;
+        }
+        const int accepted = static_cast<int>(count(res->body, "status=\"accepted\""));
+        tally.accepted += accepted;
+        tally.refused += static_cast<int>(count(res->body, "reason=\"insufficient credits\""));
+        if (payload(res->body).find("Insufficient") != std::string::npos) ++tally.insufficientAnswers;
+        // A batch is paid in order: never the second message without the first.
+        if (accepted == 1 && res->body.find("status=\"accepted\"") > res->body.find("index=\"1\""))
+          ++tally.failures;
+      }
+    });
+  }
+  for (auto& t : clients) t.join();
+
+  EXPECT_EQ(tally.failures.load(), 0);
+  EXPECT_EQ(tally.accepted.load(), kCredits);
+  EXPECT_EQ(tally.accepted.load() + tally.refused.load(), kClients * kRequests * 2);
+  EXPECT_GT(tally.insufficientAnswers.load(), 0);
+
+  const auto account = gateway.store().findAccount("shared");
+  ASSERT_TRUE(account);
+  EXPECT_EQ(account->balance, (Balance{false, 0}));
+  EXPECT_EQ(gateway.store().messageCount(), kCredits);
+
+  // Every filed message is distinct: none was filed twice.
+  std::set<std::string> recipients;
+  for (const auto& m : gateway.store().messages("shared", 1000)) recipients.insert(m.recipient);
+  EXPECT_EQ(recipients.size(), static_cast<size_t>(kCredits));
+}
+
+// A second store object on the same file stands for another process (the
+// command line changing a balance while the server runs).
+TEST(GatewayConcurrency, TwoStoresOnOneFileNeverOverspend) {
+  constexpr int kThreads = 8;
+  constexpr int kCredits = 50;
+  test::TempDir dir;
+  GatewayStore first(dir.file("gateway.sqlite"));
+  GatewayStore second(dir.file("gateway.sqlite"));
+  first.addAccount("shared", hashPassword("pw", kCost), Balance{false, kCredits});
+  const auto id = first.findAccount("shared")->id;
+
+  std::atomic<int> accepted{0};
+  std::latch ready(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      GatewayStore& store = t % 2 ? second : first;
+      ready.arrive_and_wait();
+      for (int i = 0; i < 10; ++i)
+        accepted += static_cast<int>(store.acceptMessages(id, {{"1", "a"}, {"2", "b"}}).ids.size());
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(accepted.load(), kCredits);
+  EXPECT_EQ(second.balance(id), (Balance{false, 0}));
+  EXPECT_EQ(first.messageCount(), kCredits);
+}
+
+} // namespace
+} // namespace quorvel::gateway

@@ -1,0 +1,132 @@
+// Decoding of request bodies and reading of the requests in them.
+#include "gateway/gatewayForm.h"
+#include "gateway/gatewayRequest.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel::gateway {
+namespace {
+
+TEST(GatewayForm, DecodesFieldsInOrder) {
+  struct Case {
+    std::string body;
+    std::vector<FormField> fields;
+  };
+  const std::vector<Case> cases = {
+      {"a=1&b=2", {{"a", "1"}, {"b", "2"}}},
+      {"a=1&b=2\r\n", {{"a", "1"}, {"b", "2"}}},
+      {"text=Hi+there%21", {{"text", "Hi there!"}}},
+      {"n=%2B3612345", {{"n", "+3612345"}}},
+      {"n=%2b36", {{"n", "+36"}}},
+      {"empty=&flag", {{"empty", ""}, {"flag", ""}}},
+      {"a=1&&b=2&", {{"a", "1"}, {"b", "2"}}},
+      {"eq=a%3Db=c", {{"eq", "a=b=c"}}},
+      {"utf=%C3%A9", {{"utf", "\xC3\xA9"}}},
+      {"", {}},
+      {"\r\n", {}},
+  };
+  for (const Case& c : cases) {
+    auto fields = parseForm(c.body);
+    ASSERT_TRUE(fields) << c.body;
+    EXPECT_EQ(*fields, c.fields) << c.body;
+  }
+}
+
+TEST(GatewayForm, RefusesBrokenEscapes) {
+  for (const std::string body : {"a=%", "a=%4", "a=%G1", "a=%1G&b=2", "%zz=1", "a=1%"})
+    EXPECT_FALSE(parseForm(body)) << body;
+}
+
+TEST(GatewayRequest, ReadsCreditQuery) {
+  auto parsed = parseRequest("login=nobody&password=pqr456&action=getCredits&t=1700000000\r\n");
+  auto* request = std::get_if<ParsedRequest>(&parsed);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->login, "nobody");
+  EXPECT_EQ(request->password, "pqr456");
+  EXPECT_TRUE(std::holds_alternative<CreditQuery>(request->action));
+}
+
+TEST(GatewayRequest, ReadsSendBatchInIndexOrder) {
+  // The fields may come in any order; the items follow the indices.
+  auto parsed = parseRequest(
+      "login=a&password=b&action=sendMessages&recepient1=222&messageData1=two&recepient0=%2B111"
+      "&messageData0=one&messageCount=2\r\n");
+  auto* request = std::get_if<ParsedRequest>(&parsed);
+  ASSERT_TRUE(request);
+  auto* send = std::get_if<SendRequest>(&request->action);
+  ASSERT_TRUE(send);
+  ASSERT_EQ(send->items.size(), 2u);
+  EXPECT_EQ(send->items[0].recipient, "+111");
+  EXPECT_EQ(send->items[0].text, "one");
+  EXPECT_EQ(send->items[1].recipient, "222");
+  EXPECT_EQ(send->items[1].text, "two");
+}
+
+// Errors found before the credentials are checked.
+TEST(GatewayRequest, RefusesUnusableFrames) {
+  struct Case {
+    std::string body;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"login=a&password=b&action=getCredits&t=1&login=c", "the field \"login\" appears more than once"},
+      {"password=b&action=getCredits&t=1", "the field \"login\" is missing"},
+      {"login=a&action=getCredits&t=1", "the field \"password\" is missing"},
+      {"login=a&password=%G0&action=getCredits", "malformed form body"},
+  };
+  for (const Case& c : cases) {
+    auto parsed = parseRequest(c.body);
+    auto* error = std::get_if<RequestError>(&parsed);
+    ASSERT_TRUE(error) << c.body;
+    EXPECT_NE(error->message.find(c.message), std::string::npos) << c.body << " -> " << error->message;
+  }
+}
+
+// Errors in the action, reported only to a signed-in client.
+TEST(GatewayRequest, RefusesBadActions) {
+  const std::string frame = "login=a&password=b&";
+  struct Case {
+    std::string fields;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"t=1", "the field \"action\" is missing"},
+      {"action=getCredit&t=1", "unknown action \"getCredit\""},
+      {"action=&t=1", "unknown action \"\""},
+      {"action=getCredits", "the field \"t\" is missing"},
+      {"action=sendMessages&recepient0=1&messageData0=x", "the field \"messageCount\" is missing"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=one", "is not a number"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=-1", "is not a number"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=1x", "is not a number"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=99999999999", "is not a number"},
+      {"action=sendMessages&messageCount=0", "at least 1"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=2", "the field \"recepient1\" is missing"},
+      {"action=sendMessages&recepient0=1&recepient1=2&messageData0=x&messageCount=2",
+       "the field \"messageData1\" is missing"},
+      {"action=sendMessages&recepient0=1&messageData0=x&recepient1=2&messageData1=y&messageCount=1",
+       "messageCount is 1 but the request holds 2 recipient fields"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageData1=y&messageCount=1",
+       "messageCount is 1 but the request holds 2 message fields"},
+      {"action=sendMessages&recepient00=1&messageData0=x&messageCount=1", "the field \"recepient0\" is missing"},
+  };
+  for (const Case& c : cases) {
+    auto parsed = parseRequest(frame + c.fields);
+    auto* request = std::get_if<ParsedRequest>(&parsed);
+    ASSERT_TRUE(request) << c.fields;
+    auto* error = std::get_if<RequestError>(&request->action);
+    ASSERT_TRUE(error) << c.fields;
+    EXPECT_NE(error->message.find(c.message), std::string::npos) << c.fields << " -> " << error->message;
+  }
+}
+
+TEST(GatewayRequest, RecognisesPhoneNumbersByTheirDigits) {
+  EXPECT_TRUE(holdsDigit("+36 30 123"));
+  EXPECT_TRUE(holdsDigit("x1"));
+  EXPECT_FALSE(holdsDigit(""));
+  EXPECT_FALSE(holdsDigit(" "));
+  EXPECT_FALSE(holdsDigit("Anna"));
+  EXPECT_FALSE(holdsDigit("+-()"));
+}
+
+} // namespace
+} // namespace quorvel::gateway

@@ -1,0 +1,163 @@
+// The gateway over real HTTP: paths, methods, sizes, headers and the listening socket.
+#include "gateway/gatewayDefaults.h"
+#include "gateway/gatewayEmbedded.h"
+
+#include "gatewayTestUtil.h"
+#include "tempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+namespace quorvel::gateway {
+namespace {
+
+using test::contains;
+using test::payload;
+
+const char* const kForm = "application/x-www-form-urlencoded";
+
+class GatewayHttp : public ::testing::Test {
+protected:
+  GatewayHttp()
+      : gateway(dir.file("gateway.sqlite"), EmbeddedOptions{"127.0.0.1", 0, true, HashCost{test::kTestLog2N, 8, 1}}),
+        client("127.0.0.1", gateway.port()) {}
+
+  // Every answer must carry a Content-Length: the composer's client takes
+  // an answer without one for a failure.
+  static void expectLength(const httplib::Result& r) {
+    ASSERT_TRUE(r);
+    ASSERT_TRUE(r->has_header("Content-Length")) << r->status;
+    EXPECT_EQ(r->get_header_value("Content-Length"), std::to_string(r->body.size()));
+  }
+
+  test::TempDir dir;
+  EmbeddedGateway gateway;
+  httplib::Client client;
+};
+
+TEST_F(GatewayHttp, FreshGatewayAnswersTheDefaultAccount) {
+  auto r = client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1\r\n", kForm);
+  expectLength(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(payload(r->body), "100");
+  EXPECT_EQ(gateway.url(), "http://127.0.0.1:" + std::to_string(gateway.port()));
+}
+
+TEST_F(GatewayHttp, EveryKindOfAnswerCarriesContentLength) {
+  expectLength(client.Post("/kavri", "login=nobody&password=no&action=getCredits&t=1", kForm));
+  expectLength(client.Post("/kavri", "login=nobody&password=pqr456&action=x", kForm));
+  expectLength(client.Post("/kavri",
+                           "login=nobody&password=pqr456&action=sendMessages&recepient0=1&messageData0=a&messageCount=1",
+                           kForm));
+  expectLength(client.Post("/kavri", "", kForm));
+  expectLength(client.Get("/kavri"));
+  expectLength(client.Get("/"));
+}
+
+TEST_F(GatewayHttp, RefusesOtherPathsAndMethods) {
+  struct Case {
+    httplib::Result result;
+    int status;
+  };
+  std::vector<Case> cases;
+  cases.push_back({client.Get("/kavri"), 405});
+  cases.push_back({client.Put("/kavri", "a=1", kForm), 405});
+  cases.push_back({client.Delete("/kavri"), 405});
+  cases.push_back({client.Patch("/kavri", "a=1", kForm), 405});
+  cases.push_back({client.Options("/kavri"), 405});
+  cases.push_back({client.Post("/kavri/", "login=nobody&password=pqr456&action=getCredits&t=1", kForm), 404});
+  cases.push_back({client.Post("/", "login=nobody&password=pqr456&action=getCredits&t=1", kForm), 404});
+  cases.push_back({client.Get("/index.html"), 404});
+  for (size_t i = 0; i < cases.size(); ++i) {
+    ASSERT_TRUE(cases[i].result) << i;
+    EXPECT_EQ(cases[i].result->status, cases[i].status) << i;
+    EXPECT_FALSE(contains(cases[i].result->body, "<Data>")) << i;
+  }
+  EXPECT_EQ(cases[0].result->get_header_value("Allow"), "POST");
+  // Nothing above was taken for a request: the balance is whole.
+  EXPECT_EQ(payload(client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1", kForm)->body), "100");
+}
+
+TEST_F(GatewayHttp, RefusesBodiesOverOneMebibyte) {
+  const std::string tooLarge = "login=nobody&password=pqr456&action=getCredits&t=1&pad=" + std::string(1 << 20, 'a');
+  auto r = client.Post("/kavri", tooLarge, kForm);
+  expectLength(r);
+  EXPECT_EQ(r->status, 413);
+
+  // Also when the length is not declared in advance.
+  auto chunked = client.Post(
+      "/kavri",
+      [&](size_t offset, httplib::DataSink& sink) {
+        const size_t n = std::min<size_t>(64 * 1024, tooLarge.size() - offset);
+        sink.write(tooLarge.data() + offset, n);
+        if (offset + n == tooLarge.size()) sink.done();
+        return true;
+      },
+      kForm);
+  ASSERT_TRUE(chunked);
+  EXPECT_EQ(chunked->status, 413);
+}
+
+// A batch far beyond what fits in a small form body still goes through.
+TEST_F(GatewayHttp, LargeBatchIsAccepted) {
+  gateway.store().setBalance("nobody", Balance{false, 1000});
+  const std::string text(300, 'x');
+  std::string body = "login=nobody&password=pqr456&action=sendMessages";
+  const int n = 200;
+  for (int i = 0; i < n; ++i)
+    body += "&recepient" + std::to_string(i) + "=%2B4912345" + std::to_string(i) + "&messageData" + std::to_string(i) +
+            "=" + text;
+  body += "&messageCount=" + std::to_string(n) + "\r\n";
+  ASSERT_GT(body.size(), 60000u);
+  auto r = client.Post("/kavri", body, kForm);
+  expectLength(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(payload(r->body), "Accepted 200 of 200 messages.");
+  EXPECT_EQ(gateway.store().messageCount(), n);
+}
+
+TEST_F(GatewayHttp, SecondServerOnTheSamePortIsRefused) {
+  GatewayService service(gateway.store());
+  GatewayServer second(service, ServerOptions{"127.0.0.1", gateway.port()});
+  try {
+    second.bind();
+    FAIL() << "a second server could listen on the same port";
+  } catch (const ListenError& e) {
+    EXPECT_TRUE(contains(e.what(), "127.0.0.1:" + std::to_string(gateway.port()))) << e.what();
+    EXPECT_TRUE(contains(e.what(), "in use")) << e.what();
+    EXPECT_TRUE(e.addressInUse());
+  }
+}
+
+TEST_F(GatewayHttp, StopsAndStartsAgainOnTheSameStore) {
+  ASSERT_EQ(client.Post("/kavri",
+                        "login=nobody&password=pqr456&action=sendMessages&recepient0=1&messageData0=a&messageCount=1",
+                        kForm)
+                ->status,
+            200);
+  gateway.stop();
+  EXPECT_FALSE(client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1", kForm));
+
+  GatewayService service(gateway.store());
+  GatewayServer again(service, ServerOptions{"127.0.0.1", 0});
+  httplib::Client other("127.0.0.1", again.start());
+  EXPECT_EQ(payload(other.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1", kForm)->body), "99");
+}
+
+TEST(GatewayServerLife, StopBeforeRunAndTwiceIsHarmless) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("g.sqlite"));
+  GatewayService service(store);
+  {
+    GatewayServer server(service, ServerOptions{"127.0.0.1", 0});
+    server.stop();
+    server.run();  // returns at once: stop came first
+  }
+  GatewayServer server(service, ServerOptions{"127.0.0.1", 0});
+  server.start();
+  server.stop();
+  server.stop();
+}
+
+} // namespace
+} // namespace quorvel::gateway

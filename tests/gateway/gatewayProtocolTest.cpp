@@ -1,0 +1,253 @@
+// What the gateway answers to each action and each bad request, and what it stores.
+#include "gateway/gatewayService.h"
+
+#include "gatewayTestUtil.h"
+#include "tempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel::gateway {
+namespace {
+
+using test::contains;
+using test::count;
+using test::kLoginMarker;
+using test::payload;
+
+const HashCost kCost{test::kTestLog2N, 8, 1};
+
+class GatewayProtocol : public ::testing::Test {
+protected:
+  GatewayProtocol() : store(dir.file("gateway.sqlite")), service(store, kCost) {
+    store.addAccount("ann", hashPassword("secret", kCost), Balance{false, 5});
+    store.addAccount("max", hashPassword("open sesame", kCost), Balance{true, 0});
+  }
+
+  Answer post(const std::string& body) { return service.handle(body); }
+
+  static std::string send(const std::string& login, const std::string& password,
+                          const std::vector<std::string>& recipients, const std::string& text = "Hi+there%21") {
+    std::string body = "login=" + login + "&password=" + password + "&action=sendMessages";
+    for (size_t i = 0; i < recipients.size(); ++i)
+      body += "&recepient" + std::to_string(i) + "=" + recipients[i] + "&messageData" + std::to_string(i) + "=" + text;
+    return body + "&messageCount=" + std::to_string(recipients.size()) + "\r\n";
+  }
+
+  Balance balanceOf(const std::string& name) { return store.findAccount(name)->balance; }
+
+  test::TempDir dir;
+  GatewayStore store;
+  GatewayService service;
+};
+
+TEST_F(GatewayProtocol, CreditQueryAnswersTheBalance) {
+  const Answer a = post("login=ann&password=secret&action=getCredits&t=1700000000\r\n");
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.body, "<?xml version=\"1.0\"?><Response><Data>5</Data></Response>");
+  EXPECT_EQ(payload(a.body), "5");
+}
+
+TEST_F(GatewayProtocol, UnlimitedAccountAnswersMinusOne) {
+  const Answer a = post("login=max&password=open+sesame&action=getCredits&t=1\r\n");
+  EXPECT_EQ(payload(a.body), "-1");
+}
+
+TEST_F(GatewayProtocol, WrongCredentialsGetTheLoginPage) {
+  const std::vector<std::string> bodies = {
+      "login=ann&password=wrong&action=getCredits&t=1\r\n",
+      "login=ann&password=&action=getCredits&t=1\r\n",
+      "login=nobody&password=secret&action=getCredits&t=1\r\n",
+      send("ann", "Secret", {"123"}),
+      // A bad action is not disclosed to a stranger.
+      "login=ann&password=wrong&action=whatever\r\n",
+  };
+  for (const std::string& body : bodies) {
+    const Answer a = post(body);
+    // The credit client tests "ERROR" before "HTML": the page must hold only the latter.
+    EXPECT_TRUE(contains(a.body, "<HTML>")) << body;
+    EXPECT_TRUE(contains(a.body, kLoginMarker)) << body;
+    EXPECT_FALSE(contains(a.body, "ERROR")) << body;
+    EXPECT_EQ(a.contentType.rfind("text/html", 0), 0u);
+  }
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 5}));
+  EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST_F(GatewayProtocol, SendFilesEveryMessageAndCharges) {
+  const Answer a = post(send("ann", "secret", {"%2B3612345", "555"}));
+  EXPECT_EQ(a.status, 200);
+  EXPECT_FALSE(contains(payload(a.body), "Insufficient"));
+  EXPECT_FALSE(contains(a.body, "ERROR"));
+  EXPECT_FALSE(contains(a.body, "HTML"));
+  EXPECT_FALSE(contains(a.body, kLoginMarker));
+  EXPECT_EQ(count(a.body, "status=\"accepted\""), 2u);
+  EXPECT_TRUE(contains(a.body, "<Credits>3</Credits>"));
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 3}));
+
+  const auto messages = store.messages("ann", 10);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].recipient, "+3612345");
+  EXPECT_EQ(messages[0].recipient, "555");
+  EXPECT_EQ(messages[0].text, "Hi there!");
+  EXPECT_EQ(messages[0].status, "accepted");
+  EXPECT_EQ(messages[0].account, "ann");
+}
+
+TEST_F(GatewayProtocol, BalanceStopsTheBatchInOrder) {
+  const Answer a = post(send("ann", "secret", {"1", "2", "3", "4", "5", "6", "7"}));
+  EXPECT_TRUE(contains(payload(a.body), "Insufficient"));
+  EXPECT_FALSE(contains(a.body, "[ERROR]"));
+  EXPECT_EQ(count(a.body, "status=\"accepted\""), 5u);
+  EXPECT_TRUE(contains(a.body, "<Message index=\"5\" recipient=\"6\" status=\"refused\" reason=\"insufficient credits\"/>"));
+  EXPECT_TRUE(contains(a.body, "<Message index=\"6\" recipient=\"7\" status=\"refused\""));
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 0}));
+
+  const auto messages = store.messages("ann", 10);
+  ASSERT_EQ(messages.size(), 5u);
+  EXPECT_EQ(messages.front().recipient, "5");
+  EXPECT_EQ(messages.back().recipient, "1");
+
+  // Nothing left: the next batch is refused whole, still without an error.
+  const Answer b = post(send("ann", "secret", {"8"}));
+  EXPECT_TRUE(contains(payload(b.body), "Insufficient"));
+  EXPECT_EQ(count(b.body, "status=\"accepted\""), 0u);
+  EXPECT_EQ(store.messageCount(), 5);
+}
+
+TEST_F(GatewayProtocol, RecipientWithoutDigitsIsRefusedAlone) {
+  const Answer a = post(send("ann", "secret", {"111", "", "Anna+%5B%5D", "222"}));
+  EXPECT_EQ(a.status, 200);
+  EXPECT_FALSE(contains(payload(a.body), "Insufficient"));
+  EXPECT_TRUE(contains(a.body, "<Message index=\"1\" recipient=\"\" status=\"refused\" reason=\"no phone number\"/>"));
+  EXPECT_TRUE(contains(a.body, "<Message index=\"2\" recipient=\"Anna &#91;&#93;\" status=\"refused\""));
+  EXPECT_EQ(count(a.body, "status=\"accepted\""), 2u);
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 3}));
+  EXPECT_EQ(store.messageCount(), 2);
+}
+
+// With nothing to send, the batch fails as a whole, so that the sending
+// client keeps the message instead of filing it as sent.
+TEST_F(GatewayProtocol, BatchWithNothingToSendIsAnError) {
+  struct Case {
+    std::vector<std::string> recipients;
+    std::string text;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{""}, "Hi", "ERROR: nothing was sent: message 0 has no phone number"},
+      {{"Anna+%5B%5D", "+"}, "Hi", "message 0 has no phone number, message 1 has no phone number"},
+      {{"111"}, "", "message 0 has an empty text"},
+  };
+  for (const Case& c : cases) {
+    const Answer a = post(send("ann", "secret", c.recipients, c.text));
+    EXPECT_EQ(a.status, 400);
+    EXPECT_TRUE(contains(a.body, "[ERROR]"));
+    EXPECT_TRUE(contains(payload(a.body), c.message)) << a.body;
+  }
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 5}));
+  EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST_F(GatewayProtocol, EmptyTextIsRefusedWithoutCharge) {
+  const Answer a = post(send("ann", "secret", {"111", "222"}, ""));
+  EXPECT_TRUE(contains(a.body, "[ERROR]"));
+  const Answer b = post("login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=&recepient1=2"
+                        "&messageData1=x&messageCount=2");
+  EXPECT_TRUE(contains(b.body, "<Message index=\"0\" recipient=\"1\" status=\"refused\" reason=\"empty text\"/>"));
+  EXPECT_EQ(count(b.body, "status=\"accepted\""), 1u);
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 4}));
+  EXPECT_EQ(store.messageCount(), 1);
+}
+
+// What a client sent is echoed, but never so that it reads as a marker.
+TEST_F(GatewayProtocol, EchoedRecipientsCannotForgeMarkers) {
+  const Answer a = post(send("ann", "secret",
+                             {"%5BERROR%5D1", "%3Cinput+type%3Dhidden+name%3D%22action%22+value%3D%22registerGUI%22%3E2",
+                              "3%3C%2FData%3EInsufficient"}));
+  EXPECT_FALSE(contains(a.body, "[ERROR]"));
+  EXPECT_FALSE(contains(a.body, kLoginMarker));
+  EXPECT_FALSE(contains(payload(a.body), "Insufficient"));
+  EXPECT_EQ(count(a.body, "status=\"accepted\""), 3u);
+  const auto messages = store.messages("ann", 10);
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2].recipient, "[ERROR]1");
+}
+
+TEST_F(GatewayProtocol, UnlimitedAccountSendsEverything) {
+  std::vector<std::string> many(40, "999");
+  const Answer a = post(send("max", "open+sesame", many));
+  EXPECT_EQ(count(a.body, "status=\"accepted\""), 40u);
+  EXPECT_TRUE(contains(a.body, "<Credits>-1</Credits>"));
+  EXPECT_EQ(balanceOf("max"), (Balance{true, 0}));
+  EXPECT_EQ(store.messageCount(), 40);
+}
+
+TEST_F(GatewayProtocol, BadRequestsAreRefusedAndChangeNothing) {
+  const std::vector<std::string> bodies = {
+      "login=ann&password=secret&action=sendSMS&t=1\r\n",
+      "login=ann&password=secret&t=1\r\n",
+      "login=ann&password=secret&action=getCredits\r\n",
+      "password=secret&action=getCredits&t=1\r\n",
+      "login=ann&action=getCredits&t=1\r\n",
+      "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=x\r\n",
+      "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=x&messageCount=x\r\n",
+      "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=x&messageCount=2\r\n",
+      "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=x&recepient1=2&messageData1=x"
+      "&messageCount=1\r\n",
+      "login=ann&password=secret&action=sendMessages&messageCount=0\r\n",
+      "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=%ZZ&messageCount=1\r\n",
+      "login=ann&password=secret&action=getCredits&t=1&t=2\r\n",
+      "",
+  };
+  for (const std::string& body : bodies) {
+    const Answer a = post(body);
+    EXPECT_EQ(a.status, 400) << body;
+    EXPECT_EQ(payload(a.body).rfind("ERROR: ", 0), 0u) << body << " -> " << a.body;
+    // The sending client fails on "[ERROR]"; without it a refusal would pass as a sent batch.
+    EXPECT_TRUE(contains(a.body, "[ERROR]")) << body;
+    EXPECT_FALSE(contains(a.body, "HTML")) << body;
+  }
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 5}));
+  EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST_F(GatewayProtocol, SignInFormShowsTheAccount) {
+  const Answer a = post("action=registerGUI&login=ann&password=secret");
+  EXPECT_TRUE(contains(a.body, "<HTML>"));
+  EXPECT_TRUE(contains(a.body, "Signed in as ann. You have 5 credits."));
+  EXPECT_FALSE(contains(a.body, kLoginMarker));
+}
+
+TEST_F(GatewayProtocol, WeakerStoredHashIsReplacedAtSignIn) {
+  const HashCost old{test::kTestLog2N - 1, 8, 1};
+  store.addAccount("eve", hashPassword("pw", old), Balance{false, 1});
+  ASSERT_TRUE(needsRehash(store.findAccount("eve")->passwordHash, kCost));
+
+  EXPECT_EQ(payload(post("login=eve&password=pw&action=getCredits&t=1").body), "1");
+  const std::string renewed = store.findAccount("eve")->passwordHash;
+  EXPECT_FALSE(needsRehash(renewed, kCost));
+  EXPECT_TRUE(verifyPassword("pw", renewed));
+  // Signing in again with the renewed hash still works, and a wrong password still fails.
+  EXPECT_EQ(payload(post("login=eve&password=pw&action=getCredits&t=1").body), "1");
+  EXPECT_TRUE(contains(post("login=eve&password=pW&action=getCredits&t=1").body, kLoginMarker));
+}
+
+TEST(PasswordHash, VerifiesOnlyTheRightPassword) {
+  const HashCost cost{test::kTestLog2N, 8, 1};
+  const std::string a = hashPassword("pqr456", cost);
+  const std::string b = hashPassword("pqr456", cost);
+  EXPECT_NE(a, b);  // fresh salt each time
+  EXPECT_EQ(a.rfind("$scrypt$ln=10,r=8,p=1$", 0), 0u);
+  EXPECT_TRUE(verifyPassword("pqr456", a));
+  EXPECT_TRUE(verifyPassword("pqr456", b));
+  EXPECT_FALSE(verifyPassword("pqr457", a));
+  EXPECT_FALSE(verifyPassword("", a));
+  for (const std::string& broken : std::vector<std::string>{"", "pqr456", "$scrypt$ln=10,r=8,p=1$", "$scrypt$ln=99,r=8,p=1$AAAA$AAAA",
+                                    "$scrypt$ln=10,r=8$AAAA$AAAA", a.substr(0, a.size() - 4)})
+    EXPECT_FALSE(verifyPassword("pqr456", broken)) << broken;
+  EXPECT_TRUE(needsRehash(a, HashCost{}));
+  EXPECT_FALSE(needsRehash(a, cost));
+}
+
+} // namespace
+} // namespace quorvel::gateway

@@ -1,0 +1,106 @@
+// The store keeps what it was given across restarts and refuses what would break it.
+#include "gateway/gatewayDefaults.h"
+#include "gateway/gatewayEmbedded.h"
+
+#include "gatewayTestUtil.h"
+#include "tempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace quorvel::gateway {
+namespace {
+
+using test::payload;
+
+const HashCost kCost{test::kTestLog2N, 8, 1};
+
+TEST(GatewayStore, RestartKeepsAccountsAndMessages) {
+  test::TempDir dir;
+  const std::string path = dir.file("gateway.sqlite");
+  const std::string send =
+      "login=nobody&password=pqr456&action=sendMessages&recepient0=%2B3611&messageData0=first"
+      "&recepient1=%2B3622&messageData1=first&messageCount=2\r\n";
+  {
+    EmbeddedGateway gateway(path, EmbeddedOptions{"127.0.0.1", 0, true, kCost});
+    gateway.store().addAccount("ann", hashPassword("secret", kCost), Balance{true, 0});
+    httplib::Client client("127.0.0.1", gateway.port());
+    ASSERT_EQ(client.Post("/kavri", send, "application/x-www-form-urlencoded")->status, 200);
+  }
+  {
+    EmbeddedGateway gateway(path, EmbeddedOptions{"127.0.0.1", 0, true, kCost});
+    const auto accounts = gateway.store().accounts();
+    ASSERT_EQ(accounts.size(), 2u);  // no second default account
+    EXPECT_EQ(accounts[0].name, "ann");
+    EXPECT_EQ(accounts[0].balance, (Balance{true, 0}));
+    EXPECT_EQ(accounts[1].name, "nobody");
+    EXPECT_EQ(accounts[1].balance, (Balance{false, 98}));
+
+    const auto messages = gateway.store().messages(std::nullopt, 10);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].recipient, "+3622");
+    EXPECT_EQ(messages[1].recipient, "+3611");
+    EXPECT_EQ(messages[1].text, "first");
+    EXPECT_EQ(messages[1].time.size(), 19u);  // YYYY-MM-DD HH:MM:SS
+
+    httplib::Client client("127.0.0.1", gateway.port());
+    auto r = client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=2", "application/x-www-form-urlencoded");
+    EXPECT_EQ(payload(r->body), "98");
+  }
+}
+
+TEST(GatewayStore, DefaultAccountOnlyInAnEmptyStore) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("a/b/gateway.sqlite"));  // folders are created
+  EXPECT_TRUE(addDefaultAccountIfEmpty(store, kCost));
+  EXPECT_FALSE(addDefaultAccountIfEmpty(store, kCost));
+  auto nobody = store.findAccount("nobody");
+  ASSERT_TRUE(nobody);
+  EXPECT_EQ(nobody->balance, (Balance{false, 100}));
+  EXPECT_TRUE(verifyPassword("pqr456", nobody->passwordHash));
+  EXPECT_EQ(nobody->passwordHash.find("pqr456"), std::string::npos);
+
+  test::TempDir other;
+  GatewayStore used(other.file("gateway.sqlite"));
+  used.addAccount("ann", hashPassword("x", kCost), Balance{});
+  EXPECT_FALSE(addDefaultAccountIfEmpty(used, kCost));
+  EXPECT_FALSE(used.findAccount("nobody"));
+}
+
+TEST(GatewayStore, RefusesDuplicatesAndUnknownAccounts) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("gateway.sqlite"));
+  store.addAccount("ann", hashPassword("x", kCost), Balance{false, 3});
+  EXPECT_THROW(store.addAccount("ann", hashPassword("y", kCost), Balance{}), StoreError);
+  EXPECT_TRUE(verifyPassword("x", store.findAccount("ann")->passwordHash));
+  EXPECT_FALSE(store.setBalance("bob", Balance{false, 1}));
+  EXPECT_THROW(store.acceptMessages(12345, {{"1", "a"}}), StoreError);
+  EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST(GatewayStore, FileIsPrivateToItsOwner) {
+  test::TempDir dir;
+  const std::string path = dir.file("gateway.sqlite");
+  GatewayStore store(path);
+  const auto perms = std::filesystem::status(path).permissions();
+  EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
+}
+
+TEST(GatewayStore, DefaultPathFollowsXdgDataHome) {
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string restore = saved ? saved : "";
+  setenv("XDG_DATA_HOME", "/somewhere", 1);
+  EXPECT_EQ(defaultStorePath(), "/somewhere/quorvel/gateway.sqlite");
+  unsetenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  ASSERT_TRUE(home);
+  EXPECT_EQ(defaultStorePath(), std::string(home) + "/.local/share/quorvel/gateway.sqlite");
+  if (saved) setenv("XDG_DATA_HOME", restore.c_str(), 1);
+}
+
+} // namespace
+} // namespace quorvel::gateway
