@@ -160,6 +160,7 @@ std::string TkaMapi::getContactProperty(const ADRENTRY& AddressBookEntry, ULONG 
 }
 
 void TkaMapi::showAddressSelForm() {
+  FAddrSelConfirmed = false;
   MapiLogin();
   if (!FSession)
     return;
@@ -181,6 +182,7 @@ void TkaMapi::showAddressSelForm() {
   if (FAddrBook->Address(&handle, &parm, &FAddrList) != S_OK)
     return; // cancelled or failed: the earlier selection stays
 
+  FAddrSelConfirmed = true;
   selAddrlist.clear();
   if (!FAddrList)
     return;

@@ -47,6 +47,9 @@ public:
   /// Shows the address dialog with the previous picks; on OK fills
   /// selAddrlist with one "name [mobile] " text per picked entry.
   void showAddressSelForm();
+  /// True when the last showAddressSelForm ended with OK (and so refilled
+  /// selAddrlist); false after Cancel or a failure.
+  bool lastAddressSelConfirmed() const { return FAddrSelConfirmed; }
 
   /// Opens the default message store afresh.
   mapi::HRESULT OpenDefaultMessageStore();
@@ -80,6 +83,7 @@ private:
   mapi::Ref<mapi::IAddrBook> FAddrBook;
   mapi::ADRLIST* FAddrList = nullptr;
   uintptr_t FHandle;
+  bool FAddrSelConfirmed = false;
 
   mapi::HRESULT addRecipients(mapi::IMessage* pmsg, const std::vector<std::string>& texts,
                               mapi::ULONG RECIP_TYPE);

@@ -3,6 +3,7 @@
 #include "Emapi/unMapiLib.h"
 #include "Emapi/unMapiUtils.h"
 #include "mailtestsupport.h"
+#include "qtApplication.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -18,22 +19,8 @@
 namespace quorvel {
 namespace {
 
-// The application object lives from before the first test to after the
-// last, and is gone before the process ends.
-class ApplicationEnvironment : public testing::Environment {
-public:
-  void SetUp() override { app_ = new QApplication(argc_, argv_); }
-  void TearDown() override { delete app_; }
-
-private:
-  int argc_ = 1;
-  char name_[18] = "emapi_window_test";
-  char* argv_[2] = {name_, nullptr};
-  QApplication* app_ = nullptr;
-};
-
 testing::Environment* const environment =
-    testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new test::ApplicationEnvironment);
 
 // Runs \p act on the address window once it is open (it is modal, so this
 // is queued before the window's own event loop starts).

@@ -55,7 +55,7 @@ TEST_F(WindowTest, LayoutAndNames) {
     EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
   EXPECT_EQ(form.credits, "");
   EXPECT_FALSE(form.donthide);
-  EXPECT_EQ(form.myMapi, nullptr);
+  EXPECT_NE(form.myMapi, nullptr);
   EXPECT_TRUE(form.mOutboxStore->toPlainText().isEmpty());
   EXPECT_EQ(form.StatusBar->findChildren<QLabel*>().size(), 4);
 }
