@@ -1,0 +1,30 @@
+// Text helpers of the mail library: UTF-8 checks and conversions, case
+// folding for searches, and the small encodings mail and vCard use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvel::mapi {
+
+bool isValidUtf8(const std::string& s);
+/// Windows-1252 (a superset of the printable Latin-1 range) to UTF-8.
+std::string cp1252ToUtf8(const std::string& s);
+/// \p s unchanged when it is UTF-8, else read as Windows-1252.
+std::string ensureUtf8(const std::string& s);
+/// UTF-16 text with a byte-order mark to UTF-8; \p s unchanged otherwise.
+std::string utf16ToUtf8(const std::string& s);
+void appendUtf8(std::string& out, uint32_t codePoint);
+
+std::string lowerAscii(std::string s);
+bool equalsNoCase(const std::string& a, const std::string& b);
+/// Lower case for searching: ASCII, Latin-1, Latin Extended-A, Greek and
+/// Cyrillic letters are folded; other characters stay as they are.
+std::string foldCase(const std::string& utf8);
+std::string trimmed(const std::string& s);
+
+std::string base64Encode(const std::string& data);
+/// Quoted-printable decoding; soft line breaks are dropped.
+std::string quotedPrintableDecode(const std::string& s);
+
+} // namespace quorvel::mapi

@@ -1,0 +1,245 @@
+// One stored message as Internet mail text (RFC 5322 with MIME): encoded
+// words for non-ASCII header text, quoted names, groups for recipients that
+// have no Internet address, and a body kept byte for byte.
+#include "mapi/rfc5322.h"
+
+#include "mapi/mapitext.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+
+namespace quorvel::mapi {
+namespace {
+
+std::string withoutControls(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (uint8_t(c) < 0x20 || c == 0x7F)
+      c = ' ';
+  return out;
+}
+
+bool isPrintableAscii(const std::string& s) {
+  for (char c : s)
+    if (uint8_t(c) < 0x20 || uint8_t(c) > 0x7E)
+      return false;
+  return true;
+}
+
+// Encoded words of at most 45 bytes each (75 characters encoded), never
+// splitting a UTF-8 sequence, joined by folding white space.
+std::string encodedWords(const std::string& s) {
+  std::string out;
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t end = std::min(s.size(), i + 45);
+    while (end < s.size() && end > i + 1 && (uint8_t(s[end]) & 0xC0) == 0x80)
+      --end;
+    if (!out.empty())
+      out += "\n ";
+    out += "=?UTF-8?B?" + base64Encode(s.substr(i, end - i)) + "?=";
+    i = end;
+  }
+  return out;
+}
+
+// Folds a printable ASCII text at blanks so lines stay near 78 characters.
+std::string foldAscii(const std::string& s, size_t used) {
+  std::string out;
+  size_t lineLen = used;
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t next = s.find(' ', i + 1);
+    if (next == std::string::npos)
+      next = s.size();
+    std::string word = s.substr(i, next - i);
+    if (lineLen + word.size() > 78 && !out.empty() && word[0] == ' ') {
+      out += "\n";
+      lineLen = 0;
+    }
+    out += word;
+    lineLen += word.size();
+    i = next;
+  }
+  return out;
+}
+
+bool isAscii(const std::string& s) {
+  for (char c : s)
+    if (uint8_t(c) >= 0x80)
+      return false;
+  return true;
+}
+
+bool isAtext(char c) {
+  return std::isalnum(uint8_t(c)) || std::string("!#$%&'*+-/=?^_`{|}~").find(c) != std::string::npos;
+}
+
+bool isDotAtom(const std::string& s) {
+  if (s.empty() || s.front() == '.' || s.back() == '.' || s.find("..") != std::string::npos)
+    return false;
+  for (char c : s)
+    if (!isAtext(c) && c != '.' && uint8_t(c) < 0x80)
+      return false;
+  return true;
+}
+
+std::string quoted(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\')
+      out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+// A display name: atoms as they are, other ASCII quoted, the rest encoded.
+std::string phrase(const std::string& raw) {
+  std::string s = trimmed(withoutControls(raw));
+  if (!isPrintableAscii(s))
+    return encodedWords(s);
+  bool plain = !s.empty();
+  for (char c : s)
+    if (!isAtext(c) && c != ' ')
+      plain = false;
+  return plain ? s : quoted(s);
+}
+
+// user@host as an address, the local part quoted when it needs it; nullopt
+// when the text is no address.
+std::optional<std::string> addrSpec(const std::string& raw) {
+  std::string s = trimmed(raw);
+  size_t at = s.rfind('@');
+  if (at == std::string::npos || at == 0 || at + 1 == s.size())
+    return std::nullopt;
+  std::string local = s.substr(0, at), domain = s.substr(at + 1);
+  if (!isDotAtom(domain))
+    return std::nullopt;
+  return (isDotAtom(local) ? local : quoted(withoutControls(local))) + "@" + domain;
+}
+
+std::string recipientText(const MailRecipient& r) {
+  std::string name = r.name;
+  if (auto spec = addrSpec(r.address)) {
+    if (trimmed(name).empty() || trimmed(name) == trimmed(r.address))
+      return *spec;
+    return phrase(name) + " <" + *spec + ">";
+  }
+  // No Internet address (an SMS recipient): the name, with the mobile number
+  // when known, stands as an empty group.
+  if (!r.mobile.empty() && name.find(r.mobile) == std::string::npos)
+    name += (trimmed(name).empty() ? "[" : " [") + r.mobile + "]";
+  if (trimmed(name).empty())
+    name = r.address;
+  return phrase(trimmed(name).empty() ? "unknown" : name) + ":;";
+}
+
+std::string addressHeader(const char* field, const std::vector<MailRecipient>& all, ULONG type) {
+  std::string line;
+  for (const auto& r : all) {
+    if (r.type != type)
+      continue;
+    line += line.empty() ? std::string(field) + ": " : ",\n ";
+    line += recipientText(r);
+  }
+  return line.empty() ? "" : line + "\n";
+}
+
+std::string fromHeader(const std::string& from) {
+  if (auto spec = addrSpec(from))
+    return "From: " + *spec + "\n";
+  return "From: " + phrase(from.empty() ? "unknown" : from) + ":;\n";
+}
+
+// 8bit keeps the text readable; anything a mail line cannot carry exactly
+// (a carriage return, NUL, overlong lines, broken UTF-8) goes in base64.
+bool fitsEightBit(const std::string& body) {
+  if (!isValidUtf8(body) || body.find('\r') != std::string::npos ||
+      body.find('\0') != std::string::npos)
+    return false;
+  size_t start = 0;
+  while (start <= body.size()) {
+    size_t end = body.find('\n', start);
+    if ((end == std::string::npos ? body.size() : end) - start > 998)
+      return false;
+    if (end == std::string::npos)
+      break;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string wrapBase64(const std::string& encoded) {
+  std::string out;
+  for (size_t i = 0; i < encoded.size(); i += 76)
+    out += encoded.substr(i, 76) + "\n";
+  return out;
+}
+
+const char* xPriority(LONG priority) {
+  return priority > 0 ? "1 (Highest)" : priority < 0 ? "5 (Lowest)" : "3 (Normal)";
+}
+
+const char* importanceWord(LONG importance) {
+  return importance >= 2 ? "high" : importance <= 0 ? "low" : "normal";
+}
+
+} // namespace
+
+std::string encodeHeaderText(const std::string& text) {
+  std::string s = withoutControls(text);
+  if (isPrintableAscii(s) && s.size() <= 900)
+    return s;
+  return encodedWords(s);
+}
+
+std::string formatDate(int64_t unixSeconds) {
+  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  time_t t = time_t(unixSeconds);
+  struct tm local {};
+  localtime_r(&t, &local);
+  long offset = local.tm_gmtoff / 60;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
+                days[local.tm_wday], local.tm_mday, months[local.tm_mon], local.tm_year + 1900,
+                local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                std::labs(offset) / 60, std::labs(offset) % 60);
+  return buf;
+}
+
+std::string renderMessage(const MailMessage& m) {
+  std::string out;
+  out += "Date: " + formatDate(m.date) + "\n";
+  out += fromHeader(m.from);
+  out += addressHeader("To", m.recipients, MAPI_TO);
+  out += addressHeader("Cc", m.recipients, MAPI_CC);
+  out += addressHeader("Bcc", m.recipients, MAPI_BCC);
+  std::string subject = withoutControls(m.subject);
+  out += "Subject: " +
+         (isPrintableAscii(subject) && subject.size() <= 900 ? foldAscii(subject, 9)
+                                                             : encodedWords(subject)) +
+         "\n";
+  if (!m.messageId.empty())
+    out += "Message-ID: <" + m.messageId + ">\n";
+  out += std::string("X-Priority: ") + xPriority(m.priority) + "\n";
+  out += std::string("Importance: ") + importanceWord(m.importance) + "\n";
+  out += "MIME-Version: 1.0\n";
+  out += "Content-Type: text/plain; charset=utf-8\n";
+  if (fitsEightBit(m.body)) {
+    out += std::string("Content-Transfer-Encoding: ") +
+           (isAscii(m.body) ? "7bit" : "8bit") + "\n\n";
+    out += m.body;
+  } else {
+    out += "Content-Transfer-Encoding: base64\n\n";
+    out += wrapBase64(base64Encode(m.body));
+  }
+  return out;
+}
+
+} // namespace quorvel::mapi
