@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <string_view>
 #include <vector>
 
 namespace quorvel::wininet::detail {
@@ -359,9 +360,10 @@ curl_socket_t Transfer::onOpenSocket(curl_sockaddr* address) {
 
 void Transfer::onConnectionReady(int localPortInUse) {
   if (newConnection) {
-    // Of the sockets tried, the one on the connection's local port got through.
+    // Of the sockets tried, the one on the connection's local port got through
+    // (with a single attempt there is nothing to ask).
     for (curl_socket_t s : opened)
-      if (localPort(s) == localPortInUse) session.reachedServer.insert(s);
+      if (opened.size() == 1 || localPort(s) == localPortInUse) session.reachedServer.insert(s);
     opened.clear();
     char* ip = nullptr;
     curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip);
@@ -403,13 +405,11 @@ void Transfer::onRequestSent() {
 
 void Transfer::onHeaderLine(const char* data, size_t length) {
   lastActivity = Clock::now();
-  std::string line = stripLineEnd(data, length);
-  if (line.rfind("HTTP/", 0) == 0) {
-    block = line + "\r\n";
-    return;
-  }
+  while (length && (data[length - 1] == '\n' || data[length - 1] == '\r')) --length;
+  const std::string_view line(data, length);
+  if (line.substr(0, 5) == "HTTP/") block.clear();
   if (!line.empty()) {
-    block += line + "\r\n";
+    block.append(line).append("\r\n");
     return;
   }
   // The blank line that ends a header block.

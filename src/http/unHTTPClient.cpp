@@ -40,14 +40,14 @@ std::string downloadErrorLine(DWORD code, const std::string& name) {
 /// Replaces \p lines by the lines of \p text, split at CR LF, CR or LF.
 void setText(std::vector<std::string>& lines, const std::string& text) {
   lines.clear();
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* start = p;
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    lines.emplace_back(start, p);
+    if (p < end && *p == '\r') ++p;
+    if (p < end && *p == '\n') ++p;
   }
 }
 
