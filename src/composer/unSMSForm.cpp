@@ -2,6 +2,7 @@
 #include "composer/unSMSForm.h"
 
 #include "composer/unComlog.h"
+#include "composer/unCreditReceiver.h"
 #include "composer/unSMSStatus.h"
 #include "composer/unTextCodec.h"
 #include "util/unStrings.h"
@@ -67,6 +68,9 @@ TfrmSMSComposer::~TfrmSMSComposer() {
   // Children still exist while QWidget tears them down; no handler of ours
   // may run from here on (a focus change would otherwise save settings).
   destroying_ = true;
+  // A background credit query still out must never reach this window.
+  if (creditQueries_)
+    creditQueries_->cancelAll();
   for (QObject* watched : watched_)
     watched->removeEventFilter(this);
   disconnect(re, nullptr, this, nullptr);
@@ -210,7 +214,7 @@ void TfrmSMSComposer::send() {
   std::string recip;
   std::string msg;
   sendArguments(recip, msg);
-  sendSMS(recip, msg);
+  runCommand([&] { sendSMS(recip, msg); });
 }
 
 void TfrmSMSComposer::applyAddressSelection(const std::vector<std::string>& selection) {

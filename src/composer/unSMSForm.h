@@ -1,10 +1,14 @@
 // The composer window: write, address, send, save, open and print an SMS.
 #pragma once
 
+#include "composer/unCreditQuery.h"
 #include "composer/unDialogs.h"
+#include "composer/unGatewayRequest.h"
 
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +32,7 @@ class QToolButton;
 
 namespace quorvel {
 
+class TCreditQueryReceiver;
 class TkaMapi;
 
 /// The add-in's one window. Page "SMS Composer" writes and addresses a
@@ -156,6 +161,21 @@ public:
   void sendSMS(const std::string& recip, const std::string& msg);
   /// Starts the background credit query run at each showing of the window.
   void startCreditQuery();
+  /// Posts one send request whose action fields are \p postlist and returns
+  /// the gateway's answer, or "[ERROR]" + CR LF + the reason when the
+  /// request failed; then refreshes the balance silently.
+  std::string postSMSMessages2(const std::string& postlist);
+  /// The server URL, user name and password as the settings page holds them now.
+  TGatewaySettings gatewaySettings() const;
+  /// Applies a credit query's outcome on the window's thread: a balance
+  /// newer than the one shown (by \p order, TGetCreditThread::stampAnswer)
+  /// replaces it; the status bar is refreshed in every case.
+  void applyCreditOutcome(const TCreditOutcome& outcome, uint64_t order);
+  /// Background credit queries started and not handed back yet.
+  int pendingCreditQueries() const;
+  /// How the background queries set up their clients. Their time-out bounds
+  /// how long shutdown may wait for them; they never show a dialog.
+  TGatewayClientOptions creditQueryOptions{0, false};
 
   // --- Dialogs --------------------------------------------------------------------
   /// A plain message dialog with an OK button.
@@ -174,6 +194,10 @@ protected:
   virtual void selectAddresses();
   /// Points \p printer at the default printer; false when there is none.
   virtual bool preparePrinter(QPrinter& printer);
+  /// Runs a command of the window; an error it raises is shown in an error
+  /// box (the window's caption, the error's text) instead of leaving the
+  /// event handler.
+  void runCommand(const std::function<void()>& command);
 
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -201,6 +225,7 @@ private:
   void watch(QObject* watched);
   void createMapi();
   void destroyMapi();
+  void fileSentCopy(std::vector<std::string> recipients, const std::string& msg);
 
   QLabel* statusPanels_[4] = {};
   std::vector<QAction*> commands_; // every action with a shortcut
@@ -208,6 +233,8 @@ private:
   bool limitingLog_ = false;
   bool destroying_ = false;
   bool positioned_ = false;
+  TCreditQueryReceiver* creditQueries_ = nullptr; // child; made at the first showing
+  uint64_t creditsOrder_ = 0; // answer order of the balance in `credits`
 };
 
 /// The single composer window, created when the add-in connects.

@@ -128,7 +128,8 @@ void TfrmSMSComposer::setupToolbarActions() {
   tbPriority->setIcon(priorityIcon());
   tbPriority->setCheckable(true);
   actDownloadCredits = makeAction("&Download credits", nullptr);
-  connect(actDownloadCredits, &QAction::triggered, this, [this] { getCredits(true); });
+  connect(actDownloadCredits, &QAction::triggered, this,
+          [this] { runCommand([this] { getCredits(true); }); });
 
   tbMain->addAction(actSend);
   tbMain->addSeparator();

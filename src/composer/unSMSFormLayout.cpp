@@ -238,7 +238,7 @@ void TfrmSMSComposer::buildSettingsPage() {
     watch(field);
   connect(bApply, &QPushButton::clicked, this, &TfrmSMSComposer::applySettings);
   connect(bApply3, &QPushButton::clicked, this, &TfrmSMSComposer::applySettings);
-  connect(bTest, &QPushButton::clicked, this, [this] { getCredits(true); });
+  connect(bTest, &QPushButton::clicked, this, [this] { runCommand([this] { getCredits(true); }); });
 
   PageControl->addTab(tsSettings, "SMS Settings");
 }

@@ -1,11 +1,14 @@
 // Test support: the application object, the probe window and the sandbox.
 #include "composerProbe.h"
 
+#include "composer/unGetCreditThread.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QPrinter>
 #include <QTest>
 
+#include <chrono>
 #include <memory>
 
 namespace quorvel {
@@ -21,7 +24,12 @@ public:
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QApplication>(argc, argv);
   }
-  void TearDown() override { app_.reset(); }
+  void TearDown() override {
+    // Showing a window starts a background credit query; none may outlive
+    // the application object.
+    TGetCreditThread::waitForAll(std::chrono::seconds(60));
+    app_.reset();
+  }
 
 private:
   std::unique_ptr<QApplication> app_;
