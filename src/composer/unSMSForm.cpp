@@ -3,6 +3,7 @@
 
 #include "composer/unComlog.h"
 #include "composer/unCreditReceiver.h"
+#include "composer/unInternetErrorDialog.h"
 #include "composer/unSMSStatus.h"
 #include "composer/unTextCodec.h"
 #include "util/unStrings.h"
@@ -62,12 +63,14 @@ TfrmSMSComposer::TfrmSMSComposer(QWidget* parent) : QWidget(parent, Qt::Window) 
   loadSettings();
   donthide = false;
   updateStatus();
+  registerInternetErrorDialog(this);
 }
 
 TfrmSMSComposer::~TfrmSMSComposer() {
   // Children still exist while QWidget tears them down; no handler of ours
   // may run from here on (a focus change would otherwise save settings).
   destroying_ = true;
+  unregisterInternetErrorDialog(this);
   // A background credit query still out must never reach this window.
   if (creditQueries_)
     creditQueries_->cancelAll();

@@ -2,6 +2,8 @@
 #include "composerProbe.h"
 
 #include "composer/unGetCreditThread.h"
+#include "composer/unSMSSettings.h"
+#include "util/unRegistry.h"
 
 #include <QApplication>
 #include <QFile>
@@ -52,9 +54,18 @@ void ComposerTest::SetUp() {
   ASSERT_TRUE(configHome.isValid());
   savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+  if (keepDefaultServer)
+    return;
+  // Held for the whole test: connecting to it is refused at once.
+  closedServer_ = std::make_unique<testing::IdlePort>(testing::IdlePort::refusing);
+  kaSaveToreg(regroot, regServerURL,
+              "http://127.0.0.1:" + std::to_string(closedServer_->port()));
 }
 
-void ComposerTest::TearDown() { qputenv("XDG_CONFIG_HOME", savedConfigHome_); }
+void ComposerTest::TearDown() {
+  qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+  closedServer_.reset();
+}
 
 void ComposerTest::showActive(QWidget& form) {
   form.show();

@@ -2,12 +2,14 @@
 // the test, and a private settings store for each test.
 #pragma once
 
+#include "canned_server.h"
 #include "composer/unSMSForm.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@ public:
   std::vector<TFileDialogOptions> fileDialogs;   ///< file dialogs shown
   std::string savePath;                          ///< answer of the save dialog ("" cancels)
   std::string openPath;                          ///< answer of the open dialog ("" cancels)
+  MsgResult boxAnswer = MsgResult::ok;           ///< answer of every message box
   std::vector<std::string> addressSelection;     ///< answer of the address dialog
   int addressDialogs = 0;                        ///< address dialogs shown
   std::string pdfPath; ///< prints into this PDF file; "" uses the real default printer
@@ -35,7 +38,7 @@ public:
   MsgResult messageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                        MsgButtons) override {
     boxes.push_back({text, caption, icon});
-    return MsgResult::ok;
+    return boxAnswer;
   }
   std::string saveFileDialog(const TFileDialogOptions& options) override {
     fileDialogs.push_back(options);
@@ -54,7 +57,9 @@ protected:
   bool preparePrinter(QPrinter& printer) override;
 };
 
-/// Gives each test an empty settings store of its own.
+/// Gives each test an empty settings store of its own. Its server URL
+/// points at a port where nothing answers, so the credit query of each
+/// showing never reaches a gateway that happens to run on the default port.
 class ComposerTest : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -63,9 +68,12 @@ protected:
   static void showActive(QWidget& form);
 
   QTemporaryDir configHome;
+  /// Leaves the server URL unset, for tests of the settings' defaults.
+  bool keepDefaultServer = false;
 
 private:
   QByteArray savedConfigHome_;
+  std::unique_ptr<testing::IdlePort> closedServer_;
 };
 
 /// Text of a file's bytes (binary safe).

@@ -18,7 +18,11 @@
 namespace quorvel {
 namespace {
 
-using SettingsTest = ComposerTest;
+// These tests read and write the settings store themselves, defaults included.
+class SettingsTest : public ComposerTest {
+protected:
+  SettingsTest() { keepDefaultServer = true; }
+};
 
 std::string stored(const char* name) { return kaLoadFromreg(regroot, name, "<missing>"); }
 
