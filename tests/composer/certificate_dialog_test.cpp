@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <thread>
 
 namespace quorvel {
@@ -50,6 +51,8 @@ const Problem problems[] = {
      [](TkaHTTPClient& c) { c.acceptinvalidca = false; }},
     {"clientCertificate", 12044, validCertificate, true, "localhost", [](TkaHTTPClient&) {}},
 };
+
+void PrintTo(const Problem& problem, std::ostream* os) { *os << problem.name; }
 
 class CertificateDialog : public ComposerTest, public ::testing::WithParamInterface<Problem> {
 protected:
