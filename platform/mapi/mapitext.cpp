@@ -1,5 +1,4 @@
-// Text helpers of the mail library: UTF-8 checks and conversions, case
-// folding for searches, and the small encodings mail and vCard use.
+// Text helpers of the mail library: case folding for searches, and the small encodings mail and vCard use.
 #include "mapi/mapitext.h"
 
 #include <cctype>
@@ -7,31 +6,6 @@
 namespace quorvel::mapi {
 
 namespace {
-
-// Decodes one UTF-8 sequence at \p i; returns false for a malformed one.
-bool nextCodePoint(const std::string& s, size_t& i, uint32_t& cp) {
-  auto b = [&](size_t k) { return uint8_t(s[k]); };
-  uint8_t c = b(i);
-  size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-  if (len == 0 || i + len > s.size())
-    return false;
-  cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-  for (size_t k = 1; k < len; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80)
-      return false;
-    cp = (cp << 6) | (b(i + k) & 0x3F);
-  }
-  static const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < minimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return false;
-  i += len;
-  return true;
-}
-
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 uint32_t foldCodePoint(uint32_t cp) {
   if (cp < 0x80)
@@ -61,39 +35,6 @@ uint32_t foldCodePoint(uint32_t cp) {
 
 } // namespace
 
-void appendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(char(cp));
-  } else if (cp < 0x800) {
-    out.push_back(char(0xC0 | (cp >> 6)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(char(0xE0 | (cp >> 12)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(char(0xF0 | (cp >> 18)));
-    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  }
-}
-
-bool isValidUtf8(const std::string& s) {
-  uint32_t cp = 0;
-  for (size_t i = 0; i < s.size();)
-    if (!nextCodePoint(s, i, cp))
-      return false;
-  return true;
-}
-
-std::string cp1252ToUtf8(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s)
-    appendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
-  return out;
-}
-
 std::string ensureUtf8(const std::string& s) { return isValidUtf8(s) ? s : cp1252ToUtf8(s); }
 
 std::string utf16ToUtf8(const std::string& s) {
@@ -107,20 +48,11 @@ std::string utf16ToUtf8(const std::string& s) {
     uint8_t a = uint8_t(s[i]), b = uint8_t(s[i + 1]);
     return uint32_t(le ? (b << 8 | a) : (a << 8 | b));
   };
-  std::string out;
-  for (size_t i = 2; i + 1 < s.size(); i += 2) {
-    uint32_t u = unit(i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < s.size()) {
-      uint32_t low = unit(i + 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
-  }
-  return out;
+  std::u16string units;
+  units.reserve(s.size() / 2);
+  for (size_t i = 2; i + 1 < s.size(); i += 2)
+    units += char16_t(unit(i));
+  return quorvel::utf16ToUtf8(units);
 }
 
 std::string lowerAscii(std::string s) {
@@ -135,10 +67,10 @@ bool equalsNoCase(const std::string& a, const std::string& b) {
 
 std::string foldCase(const std::string& s) {
   std::string out;
-  uint32_t cp = 0;
+  char32_t cp = 0;
   for (size_t i = 0; i < s.size();) {
     size_t at = i;
-    if (nextCodePoint(s, i, cp)) {
+    if (nextUtf8CodePoint(s, i, cp)) {
       appendUtf8(out, foldCodePoint(cp));
     } else {
       out.push_back(s[at]);

@@ -1,20 +1,18 @@
-// Text helpers of the mail library: UTF-8 checks and conversions, case
-// folding for searches, and the small encodings mail and vCard use.
+// Text helpers of the mail library: case folding for searches, and the small
+// encodings mail and vCard use (UTF-8 itself is util/unTextCodec.h).
 #pragma once
+
+#include "util/unTextCodec.h"
 
 #include <cstdint>
 #include <string>
 
 namespace quorvel::mapi {
 
-bool isValidUtf8(const std::string& s);
-/// Windows-1252 (a superset of the printable Latin-1 range) to UTF-8.
-std::string cp1252ToUtf8(const std::string& s);
 /// \p s unchanged when it is UTF-8, else read as Windows-1252.
 std::string ensureUtf8(const std::string& s);
 /// UTF-16 text with a byte-order mark to UTF-8; \p s unchanged otherwise.
 std::string utf16ToUtf8(const std::string& s);
-void appendUtf8(std::string& out, uint32_t codePoint);
 
 std::string lowerAscii(std::string s);
 bool equalsNoCase(const std::string& a, const std::string& b);

@@ -124,10 +124,10 @@ std::optional<std::string> addrSpec(const std::string& raw) {
 
 std::string recipientText(const MailRecipient& r) {
   std::string name = r.name;
-  if (auto spec = addrSpec(r.address)) {
+  if (auto mailbox = addrSpec(r.address)) {
     if (trimmed(name).empty() || trimmed(name) == trimmed(r.address))
-      return *spec;
-    return phrase(name) + " <" + *spec + ">";
+      return *mailbox;
+    return phrase(name) + " <" + *mailbox + ">";
   }
   // No Internet address (an SMS recipient): the name, with the mobile number
   // when known, stands as an empty group.
@@ -150,8 +150,8 @@ std::string addressHeader(const char* field, const std::vector<MailRecipient>& a
 }
 
 std::string fromHeader(const std::string& from) {
-  if (auto spec = addrSpec(from))
-    return "From: " + *spec + "\n";
+  if (auto mailbox = addrSpec(from))
+    return "From: " + *mailbox + "\n";
   return "From: " + phrase(from.empty() ? "unknown" : from) + ":;\n";
 }
 

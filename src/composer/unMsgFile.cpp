@@ -1,7 +1,7 @@
 // Encoding and decoding of message files.
 #include "composer/unMsgFile.h"
 
-#include "composer/unTextCodec.h"
+#include "util/unTextCodec.h"
 #include "util/unStrings.h"
 
 namespace quorvel {

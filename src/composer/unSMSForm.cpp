@@ -5,7 +5,7 @@
 #include "composer/unCreditReceiver.h"
 #include "composer/unInternetErrorDialog.h"
 #include "composer/unSMSStatus.h"
-#include "composer/unTextCodec.h"
+#include "util/unTextCodec.h"
 #include "util/unStrings.h"
 
 #include <QApplication>

@@ -1,9 +1,8 @@
 // Tests of the composer's toolkit-free parts: status texts, log limit,
-// message files and text conversions.
+// message files.
 #include "composer/unComlog.h"
 #include "composer/unMsgFile.h"
 #include "composer/unSMSStatus.h"
-#include "composer/unTextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -150,27 +149,6 @@ TEST(MsgFile, SkipsAUtf8ByteOrderMark) {
   const auto content = decodeMsgFile("\xEF\xBB\xBF+36\r\n\r\nhi\r\n");
   ASSERT_TRUE(content.has_value());
   EXPECT_EQ(content->to, "+36");
-}
-
-TEST(TextCodec, ValidatesUtf8) {
-  EXPECT_TRUE(isValidUtf8(""));
-  EXPECT_TRUE(isValidUtf8("plain"));
-  EXPECT_TRUE(isValidUtf8("\xC3\xA1\xE2\x82\xAC\xF0\x9F\x98\x80"));
-  EXPECT_FALSE(isValidUtf8("\xE1"));             // cp1252 a-acute
-  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));         // overlong "/"
-  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));     // surrogate
-  EXPECT_FALSE(isValidUtf8("\xE2\x82"));         // cut short
-  EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80")); // beyond U+10FFFF
-}
-
-TEST(TextCodec, Converts) {
-  EXPECT_EQ(cp1252ToUtf8("\x80\x9F\xFF"), "\xE2\x82\xAC\xC5\xB8\xC3\xBF");
-  const std::string text = "a\xC3\xA1\xE2\x82\xAC\xF0\x9F\x98\x80";
-  const std::u16string wide = utf8ToUtf16(text);
-  EXPECT_EQ(wide, (std::u16string{u'a', 0x00E1, 0x20AC, 0xD83D, 0xDE00}));
-  EXPECT_EQ(utf16ToUtf8(wide), text);
-  EXPECT_EQ(utf16ToUtf8(std::u16string{0xD83D, u'x'}), "\xEF\xBF\xBDx");
-  EXPECT_EQ(utf8ToUtf16("\xE1x"), (std::u16string{0xFFFD, u'x'}));
 }
 
 } // namespace
