@@ -346,6 +346,22 @@ bool Hive::hasSubkeys(const std::string& path) const {
   return it != keys_.end() && (f.empty() || startsWithPath(it->first, f));
 }
 
+std::vector<std::string> Hive::subkeyNames(const std::string& path) const {
+  const std::string f = fold(path);
+  std::vector<std::string> names;
+  std::string last;
+  for (auto it = keys_.upper_bound(f);
+       it != keys_.end() && (f.empty() || startsWithPath(it->first, f)); ++it) {
+    // The first path part below the key, as it was written.
+    const std::string rest = it->second.path.substr(f.empty() ? 0 : f.size() + 1);
+    const std::string name = rest.substr(0, rest.find('\\'));
+    if (name.empty() || fold(name) == last) continue;
+    last = fold(name);
+    names.push_back(name);
+  }
+  return names;
+}
+
 void Hive::removeTree(const std::string& path) {
   const std::string f = fold(path);
   if (f.empty()) {

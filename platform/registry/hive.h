@@ -45,6 +45,8 @@ public:
   /// Finds or creates the key and its parents; sets \p created when new.
   Key& create(const std::string& path, bool* created = nullptr);
   bool hasSubkeys(const std::string& path) const;
+  /// The names of the keys right below \p path, in stored order.
+  std::vector<std::string> subkeyNames(const std::string& path) const;
   /// Removes the key and everything below it (the root only loses content).
   void removeTree(const std::string& path);
 

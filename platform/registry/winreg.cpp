@@ -342,6 +342,27 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
   return copyOut(valueBytes(v), lpData, lpcbData);
 }
 
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD,
+                   LPSTR lpClass, LPDWORD lpcchClass, void*) {
+  Target t;
+  if (!resolve(hKey, t)) return ERROR_INVALID_HANDLE;
+  if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
+  if (!allowed(t, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  Hive hive = readHive(t.root);
+  if (!hive.find(t.path)) return ERROR_KEY_DELETED;
+  const std::vector<std::string> names = hive.subkeyNames(t.path);
+  if (dwIndex >= names.size()) return ERROR_NO_MORE_ITEMS;
+  const std::string& name = names[dwIndex];
+  if (*lpcchName <= name.size()) return ERROR_MORE_DATA;
+  std::memcpy(lpName, name.c_str(), name.size() + 1);
+  *lpcchName = static_cast<DWORD>(name.size());
+  if (lpClass && lpcchClass && *lpcchClass) {
+    *lpClass = 0;
+    *lpcchClass = 0;
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG RegCloseKey(HKEY hKey) {
   if (hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE)
     return ERROR_SUCCESS;

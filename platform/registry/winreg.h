@@ -100,6 +100,13 @@ LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
                    LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
                    LPBYTE lpData, LPDWORD lpcbData);
+/// The name of the subkey at \p dwIndex (in stored order) of \p hKey;
+/// ERROR_NO_MORE_ITEMS past the end, ERROR_MORE_DATA when \p lpName cannot
+/// hold it with its terminator. Class and time are not kept: \p lpClass
+/// comes back empty and \p lpftLastWriteTime untouched.
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                   LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                   void* lpftLastWriteTime);
 /// Releases a key opened or created by this layer.
 LONG RegCloseKey(HKEY hKey);
 
