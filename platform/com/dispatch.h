@@ -84,7 +84,7 @@ struct IDispatch : IUnknown {
 /// One parameter. VT_VARIANT takes any value; a plain type accepts what
 /// VariantChangeType turns into it; a VT_BYREF type must match exactly.
 struct ParamDesc {
-  std::string name;
+  std::string name{};
   VARTYPE type = VT_VARIANT;
   bool optional = false; ///< when left out, the handler sees Variant::missing()
 };
@@ -98,20 +98,20 @@ enum class MemberKind : WORD {
 /// One member. A read-write property is two members with the same name and
 /// id; a property put lists the new value as its last parameter.
 struct MemberDesc {
-  std::string name;
+  std::string name{};
   DISPID id = 0;
   MemberKind kind = MemberKind::Method;
-  std::vector<ParamDesc> params;
+  std::vector<ParamDesc> params{};
   VARTYPE result = VT_EMPTY; ///< VT_EMPTY: no result
-  std::string help;
+  std::string help{};
 };
 
 /// A dispatch (or dual) interface.
 struct InterfaceDesc {
-  std::string name;
+  std::string name{};
   IID iid{};
-  std::vector<MemberDesc> members;
-  std::string help;
+  std::vector<MemberDesc> members{};
+  std::string help{};
   bool dual = true;
   IID base = IID_IDispatch; ///< the interface it derives from
 };

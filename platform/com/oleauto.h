@@ -273,6 +273,8 @@ public:
   VARIANT detach();
 };
 
+static_assert(sizeof(Variant) == sizeof(VARIANT), "a Variant array is a VARIANT array");
+
 /// A new one-dimensional VT_VARIANT array holding copies of \p items
 /// (lower bound 0).
 QUORVEL_COM_API SAFEARRAY* makeVariantArray(const std::vector<Variant>& items);

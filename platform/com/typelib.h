@@ -16,22 +16,22 @@ inline constexpr SYSKIND kNativeSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_W
 
 /// A creatable class of a library.
 struct CoClassDesc {
-  std::string name;
+  std::string name{};
   CLSID clsid{};
   IID defaultInterface{};
-  std::string help;
+  std::string help{};
 };
 
 /// A type library kept in memory: what RegisterTypeLib records.
 struct TypeLibDesc {
-  std::string name;       ///< "VaskAddin"
-  std::string help;       ///< "VaskAddin Library"
+  std::string name{};       ///< "VaskAddin"
+  std::string help{};       ///< "VaskAddin Library"
   GUID libid{};
   WORD majorVersion = 1;
   WORD minorVersion = 0;
   LCID lcid = 0;
-  std::vector<InterfaceDesc> interfaces;
-  std::vector<CoClassDesc> coclasses;
+  std::vector<InterfaceDesc> interfaces{};
+  std::vector<CoClassDesc> coclasses{};
 };
 
 /// The ProxyStubClsid32 of automation interfaces.

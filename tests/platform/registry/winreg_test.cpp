@@ -210,6 +210,24 @@ TEST_F(WinReg, Deleting) {
   RegCloseKey(soft);
 }
 
+TEST_F(WinReg, EnumeratesDirectSubkeysOnce) {
+  RegCloseKey(create(HKEY_CURRENT_USER, "Software\\Enum\\Beta\\Deep"));
+  RegCloseKey(create(HKEY_CURRENT_USER, "Software\\Enum\\alpha"));
+  RegCloseKey(create(HKEY_CURRENT_USER, "Software\\Enum\\Beta\\Other"));
+  HKEY k = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\enum", 0, KEY_READ, &k), ERROR_SUCCESS);
+  std::vector<std::string> names;
+  char name[16];
+  DWORD len = sizeof name;
+  for (DWORD i = 0; RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, len = sizeof name)
+    names.emplace_back(name, len);
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Beta"}));
+  len = 4; // "alpha" and its terminator do not fit
+  EXPECT_EQ(RegEnumKeyExA(k, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  RegCloseKey(k);
+}
+
 TEST_F(WinReg, RootsAreSeparateFiles) {
   HKEY c = create(HKEY_CLASSES_ROOT, "CLSID\\{1}\\InprocServer32");
   ASSERT_EQ(setString(c, "ThreadingModel", "Apartment"), ERROR_SUCCESS);

@@ -1,0 +1,2 @@
+// A library that is no COM server: it lacks DllGetClassObject.
+extern "C" int comtestSomethingElse() { return 1; }
