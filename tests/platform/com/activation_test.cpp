@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <thread>
 
 using namespace quorvel::com;
@@ -111,6 +112,34 @@ TEST_F(Activation, CreatesARegisteredLibraryClassAndFindsItsProgId) {
   ComPtr<IUnknown> aggregated;
   EXPECT_EQ(factory->CreateInstance(counter.get(), IID_IUnknown, aggregated.putVoid()), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, aggregated.putVoid()), E_NOINTERFACE);
+}
+
+bool serverLoaded() {
+  void* h = dlopen(COMTEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+  if (h) dlclose(h);
+  return h != nullptr;
+}
+
+TEST_F(Activation, UnusedLibrariesAreUnloadedOnlyWhenTheySaySo) {
+  ASSERT_EQ(registerTestServer(), S_OK);
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(CLSID_Counter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.putVoid()),
+            S_OK);
+  factory->LockServer(TRUE);
+  factory.reset();
+  CoFreeUnusedLibraries();
+  EXPECT_TRUE(serverLoaded()); // locked
+  ASSERT_EQ(CoGetClassObject(CLSID_Counter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.putVoid()),
+            S_OK);
+  factory->LockServer(FALSE);
+  factory.reset();
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(serverLoaded());
+  ComPtr<ICounter> counter; // loads it again
+  EXPECT_EQ(CoCreateInstance(CLSID_Counter, nullptr, CLSCTX_INPROC_SERVER, IID_ICounter, counter.putVoid()),
+            S_OK);
 }
 
 TEST_F(Activation, ReportsLibrariesThatDoNotLoadOrServe) {

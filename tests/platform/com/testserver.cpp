@@ -43,13 +43,11 @@ private:
   LONG total_ = 0;
 };
 
+// Held for the library's life; released when the library is unloaded.
 ClassFactory* factory() {
-  static ClassFactory* f = [] {
-    auto* made = new ClassFactory([] { return static_cast<IUnknown*>(static_cast<ICounter*>(new Counter)); });
-    made->AddRef(); // held for the library's life
-    return made;
-  }();
-  return f;
+  static ComPtr<ClassFactory> f(
+      new ClassFactory([] { return static_cast<IUnknown*>(static_cast<ICounter*>(new Counter)); }));
+  return f.get();
 }
 
 std::string ownPath() {
