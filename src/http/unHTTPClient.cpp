@@ -88,12 +88,20 @@ struct TkaHTTPClient::SendState {
 
 TkaHTTPClient::TkaHTTPClient() : ARequestStream(&FRequestStream) {}
 
-TkaHTTPClient::~TkaHTTPClient() {
-  // Handles kept for reuse would otherwise outlive the client, with its
-  // address as their context.
+TkaHTTPClient::~TkaHTTPClient() { closeKeptHandles(); }
+
+// Handles kept for reuse carry the client's address as their context: left
+// open, they would report their closing to a client that is gone.
+void TkaHTTPClient::closeKeptHandles() {
   if (NetHandle) InternetSetStatusCallback(NetHandle, nullptr);
-  if (hConnect) InternetCloseHandle(hConnect);
-  if (NetHandle) InternetCloseHandle(NetHandle);
+  if (hConnect) {
+    InternetCloseHandle(hConnect);
+    hConnect = nullptr;
+  }
+  if (NetHandle) {
+    InternetCloseHandle(NetHandle);
+    NetHandle = nullptr;
+  }
 }
 
 void TkaHTTPClient::report(const std::string& info) {
@@ -158,6 +166,7 @@ void TkaHTTPClient::startRequest() {
   const std::string agent = useragent.empty() ? kDefaultAgent : useragent;
 
   if (!NetHandle || !reuseConnection) {
+    closeKeptHandles(); // kept by an earlier request that reused them
     NetHandle = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     const DWORD openError = GetLastError();
     InternetSetStatusCallback(NetHandle, &InternetStatusCallback);

@@ -105,6 +105,7 @@ private:
   void readOpenEnded();
   void countChunk(int32_t contentLength, bool withPercentage);
   void closeHandles();
+  void closeKeptHandles();
   void prepareRequest(const std::string& url, const char* command);
   std::string takeResponse();
   wininet::DWORD securityFlags() const;

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace quorvel {
 namespace {
 
@@ -181,6 +183,21 @@ TEST_F(ServerClientTest, ReusedConnectionCarriesTheNextRequest) {
   EXPECT_EQ(client.getData(server.origin() + "/two"), "GET /two HTTP/1.1");
   EXPECT_EQ(server.connections(), 1);
   EXPECT_NE(client.hConnect, nullptr);
+}
+
+TEST_F(ServerClientTest, HandlesKeptForReuseAreGoneOnceReuseIsTurnedOff) {
+  CannedServer server([](const ReceivedRequest& r) { return keepAlive(reply(200, r.requestLine())); });
+  auto reusing = std::make_unique<TkaHTTPClient>();
+  reusing->reuseConnection = true;
+  reusing->getData(server.origin() + "/one");
+  const wininet::HINTERNET keptRoot = reusing->NetHandle;
+  const wininet::HINTERNET keptConnection = reusing->hConnect;
+  reusing->reuseConnection = false;
+  EXPECT_EQ(reusing->getData(server.origin() + "/two"), "GET /two HTTP/1.1");
+  reusing.reset();
+  // Still open, they would report their closing to the destroyed client.
+  EXPECT_FALSE(wininet::InternetCloseHandle(keptConnection));
+  EXPECT_FALSE(wininet::InternetCloseHandle(keptRoot));
 }
 
 TEST_F(ServerClientTest, WithoutReuseEveryRequestHasItsOwnConnection) {
