@@ -4,6 +4,7 @@
 #include "gatewayFixture.h"
 
 #include "composer/unGetCreditThread.h"
+#include "test_certificate.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -91,6 +92,19 @@ TEST_F(BackgroundTest, FailuresChangeNothingAndSayNothing) {
   ASSERT_TRUE(pumpUntil([&] { return form->pendingCreditQueries() == 0; }));
   EXPECT_EQ(form->credits, "7");
   EXPECT_TRUE(form->boxes.empty());
+}
+
+TEST_F(BackgroundTest, AnUntrustedCertificateIsNeverAskedAboutAndLeavesTheBalanceUnknown) {
+  static const testing::TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
+  CannedServer server([](const testing::ReceivedRequest&) { return reply(200, dataDocument("12")); },
+                      testing::TlsSetup{cert.certificatePem, cert.keyPem});
+  useServer("https://localhost:" + std::to_string(server.port()));
+  form->boxAnswer = MsgResult::yes;
+  showAndSettle();
+  EXPECT_TRUE(form->boxes.empty());
+  EXPECT_TRUE(form->messages.empty());
+  EXPECT_EQ(form->credits, "");
+  EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(BackgroundTest, SettingsAreReadBeforeTheWorkerStarts) {
