@@ -96,7 +96,7 @@ TEST_F(BackgroundTest, FailuresChangeNothingAndSayNothing) {
 }
 
 TEST_F(BackgroundTest, AnUntrustedCertificateIsNeverAskedAboutAndLeavesTheBalanceUnknown) {
-  static const testing::TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
+  const testing::TestCertificate& cert = testing::localhostCertificate();
   CannedServer server([](const testing::ReceivedRequest&) { return reply(200, dataDocument("12")); },
                       testing::TlsSetup{cert.certificatePem, cert.keyPem});
   useServer("https://localhost:" + std::to_string(server.port()));

@@ -17,16 +17,6 @@ using testing::reply;
 using testing::TestCertificate;
 using testing::TlsSetup;
 
-const TestCertificate& selfSigned() {
-  static const TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
-  return cert;
-}
-
-const TestCertificate& expired() {
-  static const TestCertificate cert = testing::makeSelfSignedCertificate("localhost", -2 * 86400, -86400);
-  return cert;
-}
-
 std::string localhostUrl(const CannedServer& server) {
   return "https://localhost:" + std::to_string(server.port());
 }
@@ -57,15 +47,15 @@ TEST_P(GatewayRequestCertificate, IsChecked) {
   EXPECT_EQ(server.requests().size(), std::string(s.errormessage).empty() ? 1u : 0u);
 }
 
-const TestCertificate* selfSignedPtr() { return &selfSigned(); }
-const TestCertificate* expiredPtr() { return &expired(); }
+const TestCertificate* selfSigned() { return &testing::localhostCertificate(); }
+const TestCertificate* expired() { return &testing::expiredLocalhostCertificate(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, GatewayRequestCertificate,
     ::testing::Values(Server{"plainHttp", nullptr, false, ""},
-                      Server{"untrustedIssuer", selfSignedPtr, true, "ERROR_INTERNET_INVALID_CA"},
-                      Server{"untrustedIssuerAndWrongName", selfSignedPtr, false, "ERROR_INTERNET_INVALID_CA"},
-                      Server{"expired", expiredPtr, true, "ERROR_INTERNET_INVALID_CA"}),
+                      Server{"untrustedIssuer", selfSigned, true, "ERROR_INTERNET_INVALID_CA"},
+                      Server{"untrustedIssuerAndWrongName", selfSigned, false, "ERROR_INTERNET_INVALID_CA"},
+                      Server{"expired", expired, true, "ERROR_INTERNET_INVALID_CA"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the window's requests ----
@@ -74,7 +64,7 @@ class CertificateQuestionTest : public GatewayTest {
 protected:
   CertificateQuestionTest()
       : server(scriptedGateway(reply(200, dataDocument("12")), reply(200, dataDocument("Accepted 1 of 1 messages."))),
-               TlsSetup{selfSigned().certificatePem, selfSigned().keyPem}) {}
+               TlsSetup{selfSigned()->certificatePem, selfSigned()->keyPem}) {}
   void SetUp() override {
     GatewayTest::SetUp();
     useServer(localhostUrl(server));

@@ -290,10 +290,7 @@ TEST_F(ServerClientTest, StatusLinesAppearOnlyWithReportwininet) {
 
 // ---- HTTPS ----
 
-const testing::TestCertificate& localhostCertificate() {
-  static const testing::TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
-  return cert;
-}
+using testing::localhostCertificate;
 
 class HttpsClientTest : public ServerClientTest {
 protected:
