@@ -14,8 +14,10 @@ namespace quorvel {
 struct TGatewayClientOptions {
   /// Send and receive time-out in seconds; 0 keeps the client's default.
   int32_t timeOutSeconds = 0;
-  /// Whether the transport may show its error dialog. Off for requests that
-  /// run away from the window's thread: they must never show a window.
+  /// Whether the transport may show its error dialog (which asks about a
+  /// certificate problem). Off for quiet requests and for those that run
+  /// away from the window's thread: they must never show a window, and a
+  /// certificate problem simply fails them.
   bool errorDialogs = true;
 };
 
@@ -37,7 +39,8 @@ public:
   std::string requestLog() const;
 
   /// Posts the body through a client of its own, created and destroyed
-  /// here. A malformed port or Content-Length raises EConvertError.
+  /// here, which checks the server's certificate. A malformed port or
+  /// Content-Length raises EConvertError.
   void post(const TGatewayClientOptions& options = {});
 
   /// The response body ("" when nothing came back).

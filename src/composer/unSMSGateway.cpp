@@ -28,7 +28,8 @@ void TfrmSMSComposer::getCredits(bool warn) {
   TGatewayRequest request(settings, creditActionFields(unixnow()));
   if (warn)
     setComlogText(request.requestLog());
-  request.post();
+  // A quiet refresh asks nothing, not even about a certificate.
+  request.post(TGatewayClientOptions{0, warn});
   const uint64_t order = TGetCreditThread::stampAnswer();
   const std::string answer = creditAnswer(request.response, request.errormessage);
   if (warn)

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace quorvel {
@@ -23,9 +24,11 @@ constexpr const char* kOpenRequestFailed = "Kavri error: could not connect to th
 constexpr DWORD kHeaderBufferSize = 4095;
 constexpr DWORD kChunkSize = 1025;
 constexpr int kChunksPerProgressLine = 100; // a line after every 101 chunks
-// The response stream is sized to the announced length up front, so a large
-// body is never copied while it grows; an absurd length is not trusted.
-constexpr size_t kMaxReservedBody = 256u << 20;
+// The body's room grows with the bytes that arrive, from this much on, and
+// never past an announced length the server has kept to so far: a false
+// Content-Length costs nothing, an honest one ends in one buffer of its size.
+constexpr size_t kFirstBodyRoom = 64u << 10;
+constexpr const char* kOutOfMemory = "ERROR_NOT_ENOUGH_MEMORY";
 
 /// A failure's text that is never empty: the code's name, or "Error " + code.
 std::string failureText(DWORD code) {
@@ -88,12 +91,20 @@ struct TkaHTTPClient::SendState {
 
 TkaHTTPClient::TkaHTTPClient() : ARequestStream(&FRequestStream) {}
 
-TkaHTTPClient::~TkaHTTPClient() {
-  // Handles kept for reuse would otherwise outlive the client, with its
-  // address as their context.
+TkaHTTPClient::~TkaHTTPClient() { closeKeptHandles(); }
+
+// Handles kept for reuse carry the client's address as their context: left
+// open, they would report their closing to a client that is gone.
+void TkaHTTPClient::closeKeptHandles() {
   if (NetHandle) InternetSetStatusCallback(NetHandle, nullptr);
-  if (hConnect) InternetCloseHandle(hConnect);
-  if (NetHandle) InternetCloseHandle(NetHandle);
+  if (hConnect) {
+    InternetCloseHandle(hConnect);
+    hConnect = nullptr;
+  }
+  if (NetHandle) {
+    InternetCloseHandle(NetHandle);
+    NetHandle = nullptr;
+  }
 }
 
 void TkaHTTPClient::report(const std::string& info) {
@@ -151,13 +162,28 @@ std::string TkaHTTPClient::postDataStream(const std::string& url, std::stringstr
 // ---- one request ----
 
 void TkaHTTPClient::startRequest() {
+  try {
+    runRequest();
+  } catch (const std::bad_alloc&) {
+    // A body too large for the memory left is a failed transfer like any other.
+    emptyStream(AResponseStream);
+    FRoom = 0;
+    errormessage = kOutOfMemory;
+    errorcode = static_cast<int32_t>(ERROR_NOT_ENOUGH_MEMORY);
+    report(downloadErrorLine(ERROR_NOT_ENOUGH_MEMORY, errormessage));
+  }
+}
+
+void TkaHTTPClient::runRequest() {
   const std::string url = requrl;
   FTotal = 0;
+  FRoom = 0;
   FProgress = 0;
   report("Initializing wininet");
   const std::string agent = useragent.empty() ? kDefaultAgent : useragent;
 
   if (!NetHandle || !reuseConnection) {
+    closeKeptHandles(); // kept by an earlier request that reused them
     NetHandle = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     const DWORD openError = GetLastError();
     InternetSetStatusCallback(NetHandle, &InternetStatusCallback);
@@ -374,12 +400,27 @@ void TkaHTTPClient::countChunk(int32_t contentLength, bool withPercentage) {
   report(line);
 }
 
-void TkaHTTPClient::readKnownLength(int32_t contentLength) {
-  if (contentLength > 0) {
-    std::string storage;
-    storage.reserve(std::min<size_t>(static_cast<size_t>(contentLength), kMaxReservedBody));
-    AResponseStream.str(std::move(storage));
+void TkaHTTPClient::appendBody(const char* data, size_t count, int32_t contentLength) {
+  const size_t needed = static_cast<size_t>(FTotal) + count;
+  if (needed > FRoom) {
+    size_t room = std::max({needed, 2 * FRoom, kFirstBodyRoom});
+    if (contentLength > 0 && static_cast<size_t>(contentLength) >= needed)
+      room = std::min(room, static_cast<size_t>(contentLength));
+    // A fresh string gets exactly the room asked for (reserve on a string
+    // would round up to twice its capacity); the body moves in and out of
+    // the stream without a copy.
+    std::string grown;
+    grown.reserve(room);
+    grown.append(std::move(AResponseStream).str());
+    FRoom = grown.capacity();
+    AResponseStream.str(std::move(grown));
+    AResponseStream.seekp(0, std::ios::end);
   }
+  AResponseStream.write(data, static_cast<std::streamsize>(count));
+  FTotal += static_cast<int64_t>(count);
+}
+
+void TkaHTTPClient::readKnownLength(int32_t contentLength) {
   char chunk[kChunkSize];
   DWORD count = kChunkSize;
   while (count >= kChunkSize) {
@@ -391,8 +432,7 @@ void TkaHTTPClient::readKnownLength(int32_t contentLength) {
       break;
     }
     if (count == 0) break;
-    AResponseStream.write(chunk, count);
-    FTotal += count;
+    appendBody(chunk, count, contentLength);
     countChunk(contentLength, true);
   }
 }
@@ -404,8 +444,7 @@ void TkaHTTPClient::readOpenEnded() {
   while (ok && count != 0) {
     ok = InternetReadFile(hRequest, chunk, kChunkSize, &count);
     if (ok) {
-      AResponseStream.write(chunk, count);
-      FTotal += count;
+      appendBody(chunk, count, 0);
     } else {
       const DWORD e = GetLastError();
       if (e == ERROR_IO_PENDING) { // not a failure: the data is on its way

@@ -32,8 +32,11 @@ void InternetStatusCallback(wininet::HINTERNET hInet, wininet::DWORD_PTR dwConte
 
 /// Performs one blocking HTTP or HTTPS request per call and hands back the
 /// response body. Transport failures never raise: they are left in
-/// errormessage, errorcode and the progress lines. Malformed numbers (a port
-/// or a Content-Length that is not an integer) raise EConvertError.
+/// errormessage, errorcode and the progress lines; a body that outgrows the
+/// memory left is one of them ("ERROR_NOT_ENOUGH_MEMORY", 8, empty result).
+/// Memory for the body follows the bytes that arrive, never the announced
+/// length alone. Malformed numbers (a port or a Content-Length that is not
+/// an integer) raise EConvertError.
 /// One client serves one request at a time, on the caller's thread.
 class TkaHTTPClient {
 public:
@@ -95,6 +98,7 @@ private:
 
   void report(const std::string& info);
   void startRequest();
+  void runRequest();
   void sendAndRead(const std::string& url, const std::string& object, bool secure);
   bool sendFailed(SendState& state);
   bool showErrorDialog(SendState& state, wininet::DWORD error);
@@ -104,7 +108,9 @@ private:
   void readKnownLength(int32_t contentLength);
   void readOpenEnded();
   void countChunk(int32_t contentLength, bool withPercentage);
+  void appendBody(const char* data, size_t count, int32_t contentLength);
   void closeHandles();
+  void closeKeptHandles();
   void prepareRequest(const std::string& url, const char* command);
   std::string takeResponse();
   wininet::DWORD securityFlags() const;
@@ -112,6 +118,7 @@ private:
 
   std::stringstream FRequestStream; // the client's own request stream
   int64_t FTotal = 0;               // bytes read in the request in progress
+  size_t FRoom = 0;                 // bytes the response stream holds room for
   int FProgress = 0;                // chunks since the last "Downloaded" line
 };
 

@@ -20,16 +20,8 @@ using testing::reply;
 using testing::TestCertificate;
 using testing::TlsSetup;
 
-const TestCertificate& validCertificate() {
-  static const TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
-  return cert;
-}
-
-const TestCertificate& expiredCertificate() {
-  static const TestCertificate cert =
-      testing::makeSelfSignedCertificate("localhost", -2 * 86400, -86400);
-  return cert;
-}
+using testing::expiredLocalhostCertificate;
+using testing::localhostCertificate;
 
 // One certificate problem: how the server is set up and reached, and which
 // check the client keeps.
@@ -43,13 +35,13 @@ struct Problem {
 };
 
 const Problem problems[] = {
-    {"date", 12037, expiredCertificate, false, "localhost",
+    {"date", 12037, expiredLocalhostCertificate, false, "localhost",
      [](TkaHTTPClient& c) { c.acceptinvalidcadate = false; }},
-    {"name", 12038, validCertificate, false, "127.0.0.1",
+    {"name", 12038, localhostCertificate, false, "127.0.0.1",
      [](TkaHTTPClient& c) { c.acceptinvalidcacn = false; }},
-    {"authority", 12045, validCertificate, false, "localhost",
+    {"authority", 12045, localhostCertificate, false, "localhost",
      [](TkaHTTPClient& c) { c.acceptinvalidca = false; }},
-    {"clientCertificate", 12044, validCertificate, true, "localhost", [](TkaHTTPClient&) {}},
+    {"clientCertificate", 12044, localhostCertificate, true, "localhost", [](TkaHTTPClient&) {}},
 };
 
 void PrintTo(const Problem& problem, std::ostream* os) { *os << problem.name; }

@@ -4,6 +4,7 @@
 #include "gatewayFixture.h"
 
 #include "composer/unGetCreditThread.h"
+#include "test_certificate.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -39,16 +40,17 @@ private:
   bool open_ = false;
 };
 
-/// Answers the n-th credit query (from 1) with the balance balances[n-1];
-/// the queries listed in `held` wait for the gate first.
+/// Answers the n-th credit query (from 1, in the order the server received
+/// them) with the balance balances[n-1]; the queries listed in `held` wait
+/// for the gate first. The order is the server's, not the order in which the
+/// connections' threads happen to call the responder.
 CannedServer::Responder heldCredits(std::vector<std::string> balances, std::vector<int> held,
                                     Gate& gate) {
-  auto count = std::make_shared<std::atomic<int>>(0);
-  return [balances, held, &gate, count](const testing::ReceivedRequest&) {
-    const int n = ++*count;
+  return [balances, held, &gate](const testing::ReceivedRequest& request) {
+    const int n = static_cast<int>(request.number) + 1;
     if (std::find(held.begin(), held.end(), n) != held.end())
       gate.wait();
-    return reply(200, dataDocument(balances.at(static_cast<std::size_t>(n - 1))));
+    return reply(200, dataDocument(balances.at(request.number)));
   };
 }
 
@@ -91,6 +93,19 @@ TEST_F(BackgroundTest, FailuresChangeNothingAndSayNothing) {
   ASSERT_TRUE(pumpUntil([&] { return form->pendingCreditQueries() == 0; }));
   EXPECT_EQ(form->credits, "7");
   EXPECT_TRUE(form->boxes.empty());
+}
+
+TEST_F(BackgroundTest, AnUntrustedCertificateIsNeverAskedAboutAndLeavesTheBalanceUnknown) {
+  const testing::TestCertificate& cert = testing::localhostCertificate();
+  CannedServer server([](const testing::ReceivedRequest&) { return reply(200, dataDocument("12")); },
+                      testing::TlsSetup{cert.certificatePem, cert.keyPem});
+  useServer("https://localhost:" + std::to_string(server.port()));
+  form->boxAnswer = MsgResult::yes;
+  showAndSettle();
+  EXPECT_TRUE(form->boxes.empty());
+  EXPECT_TRUE(form->messages.empty());
+  EXPECT_EQ(form->credits, "");
+  EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(BackgroundTest, SettingsAreReadBeforeTheWorkerStarts) {
@@ -157,14 +172,17 @@ TEST_F(BackgroundTest, AWindowDestroyedWhileItsQueryRunsIsNeverTouched) {
 }
 
 TEST_F(BackgroundTest, ShutdownWaitsNoLongerThanTheClientsTimeOut) {
-  testing::IdlePort hung(testing::IdlePort::silent); // accepts connections, never answers
-  useServer("http://127.0.0.1:" + std::to_string(hung.port()));
+  // Reads the request and never answers: only the client's time-out ends the query.
+  CannedServer hung([](const testing::ReceivedRequest&) {
+    testing::CannedReply r;
+    r.silent = true;
+    return r;
+  });
+  useServer(hung.origin());
   form->creditQueryOptions.timeOutSeconds = 1;
   form->show();
+  hung.waitForRequests(1);
   form.reset();
-  // Still waiting for the server now...
-  EXPECT_FALSE(TGetCreditThread::waitForAll(std::chrono::milliseconds(0)));
-  // ... and done once the client's own time-out has passed.
   EXPECT_TRUE(TGetCreditThread::waitForAll(std::chrono::seconds(30)));
 }
 

@@ -538,6 +538,20 @@ TEST_F(ScriptedClientTest, ReusedConnectionServesTheNextRequestWhateverItsHost) 
   EXPECT_THAT(lines, Contains("Connecting to second on port 99"));
 }
 
+TEST_F(ScriptedClientTest, TurningReuseOffClosesTheKeptHandlesBeforeOpeningNewOnes) {
+  serve("x");
+  client.reuseConnection = true;
+  client.getData("http://first/");
+  net.calls.clear();
+  client.reuseConnection = false;
+  client.getData("http://second/");
+  ASSERT_GE(net.calls.size(), 4u);
+  EXPECT_THAT(std::vector<std::string>(net.calls.begin(), net.calls.begin() + 4),
+              ElementsAre("InternetSetStatusCallback root#1 cleared", "InternetCloseHandle connect#1",
+                          "InternetCloseHandle root#1", StartsWith("InternetOpenA ")));
+  EXPECT_EQ(net.openHandles(), 0);
+}
+
 TEST(ScriptedClientLifetimeTest, DestroyingTheClientClosesTheHandlesItKept) {
   ScriptedInternet net;
   net.responseHeaders = okHeaders(0);

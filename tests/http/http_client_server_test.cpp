@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace quorvel {
 namespace {
 
@@ -117,6 +119,42 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BodySizeTest,
                                                     {"Downloaded 103525 bytes (35%)",
                                                      "Downloaded 207050 bytes (69%)"}}));
 
+// What the server announces is no promise: memory follows the bytes that
+// arrive, and an honest length is still met by one buffer of exactly its size.
+struct AnnouncedCase {
+  const char* name;
+  std::string announced; // Content-Length as sent
+  size_t sent;           // body bytes sent before the server closes
+  size_t maxCapacity;    // of the returned body
+  const char* errormessage;
+};
+
+void PrintTo(const AnnouncedCase& c, std::ostream* os) { *os << c.name; }
+
+class AnnouncedLengthTest : public ServerClientTest, public ::testing::WithParamInterface<AnnouncedCase> {};
+
+TEST_P(AnnouncedLengthTest, ReservesOnlyWhatArrives) {
+  const AnnouncedCase& c = GetParam();
+  const std::string answer = binary(c.sent);
+  CannedServer server([&](const ReceivedRequest&) {
+    CannedReply r = reply(200, answer, "Content-Length: " + c.announced + "\r\n", false);
+    return r;
+  });
+  std::string got;
+  ASSERT_NO_THROW(got = client.getData(server.origin() + "/"));
+  EXPECT_TRUE(sameBody(got, answer.substr(0, got.size())));
+  EXPECT_LE(got.capacity(), c.maxCapacity);
+  EXPECT_EQ(client.errormessage, c.errormessage);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AnnouncedLengthTest,
+    ::testing::Values(AnnouncedCase{"hugeThenClosed", "2000000000", 10, 1 << 20, "ERROR_INTERNET_CONNECTION_ABORTED"},
+                      AnnouncedCase{"hugeThenSomeThenClosed", "2000000000", 300000, 1 << 20,
+                                    "ERROR_INTERNET_CONNECTION_ABORTED"},
+                      AnnouncedCase{"honestAndLarge", "300000", 300000, 300000, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ServerClientTest, ErrorPagesAreResultsNotFailures) {
   for (int status : {404, 500}) {
     CannedServer server([&](const ReceivedRequest&) { return reply(status, "page " + std::to_string(status)); });
@@ -183,6 +221,21 @@ TEST_F(ServerClientTest, ReusedConnectionCarriesTheNextRequest) {
   EXPECT_NE(client.hConnect, nullptr);
 }
 
+TEST_F(ServerClientTest, HandlesKeptForReuseAreGoneOnceReuseIsTurnedOff) {
+  CannedServer server([](const ReceivedRequest& r) { return keepAlive(reply(200, r.requestLine())); });
+  auto reusing = std::make_unique<TkaHTTPClient>();
+  reusing->reuseConnection = true;
+  reusing->getData(server.origin() + "/one");
+  const wininet::HINTERNET keptRoot = reusing->NetHandle;
+  const wininet::HINTERNET keptConnection = reusing->hConnect;
+  reusing->reuseConnection = false;
+  EXPECT_EQ(reusing->getData(server.origin() + "/two"), "GET /two HTTP/1.1");
+  reusing.reset();
+  // Still open, they would report their closing to the destroyed client.
+  EXPECT_FALSE(wininet::InternetCloseHandle(keptConnection));
+  EXPECT_FALSE(wininet::InternetCloseHandle(keptRoot));
+}
+
 TEST_F(ServerClientTest, WithoutReuseEveryRequestHasItsOwnConnection) {
   CannedServer server([](const ReceivedRequest& r) { return keepAlive(reply(200, r.requestLine())); });
   client.getData(server.origin() + "/one");
@@ -237,10 +290,7 @@ TEST_F(ServerClientTest, StatusLinesAppearOnlyWithReportwininet) {
 
 // ---- HTTPS ----
 
-const testing::TestCertificate& localhostCertificate() {
-  static const testing::TestCertificate cert = testing::makeSelfSignedCertificate("localhost");
-  return cert;
-}
+using testing::localhostCertificate;
 
 class HttpsClientTest : public ServerClientTest {
 protected:

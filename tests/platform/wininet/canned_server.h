@@ -18,6 +18,9 @@ namespace quorvel::testing {
 struct ReceivedRequest {
   std::string head; ///< request line and headers, up to and including the blank line
   std::string body; ///< as many bytes as its Content-Length said
+  /// Its place among the server's requests (from 0), fixed when it arrived:
+  /// the responders of two connections may run in either order, this not.
+  size_t number = 0;
   /// The values of every header called \p name (ASCII case ignored), in order.
   std::vector<std::string> headerValues(const std::string& name) const;
   /// The request line ("POST /x HTTP/1.1").

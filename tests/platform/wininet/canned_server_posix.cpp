@@ -241,6 +241,7 @@ void CannedServer::serve(Connection& c) {
     buffer.erase(0, length);
     {
       std::lock_guard lock(mutex_);
+      request.number = requests_.size();
       requests_.push_back(request);
     }
     arrived_.notify_all();

@@ -56,4 +56,14 @@ TestCertificate makeSelfSignedCertificate(const std::string& name, long fromSeco
   return out;
 }
 
+const TestCertificate& localhostCertificate() {
+  static const TestCertificate cert = makeSelfSignedCertificate("localhost");
+  return cert;
+}
+
+const TestCertificate& expiredLocalhostCertificate() {
+  static const TestCertificate cert = makeSelfSignedCertificate("localhost", -2 * 86400, -86400);
+  return cert;
+}
+
 } // namespace quorvel::testing

@@ -15,4 +15,9 @@ struct TestCertificate {
 TestCertificate makeSelfSignedCertificate(const std::string& name, long fromSeconds = -86400,
                                           long untilSeconds = 86400L * 365);
 
+/// A self-signed certificate for "localhost", valid now; made once per process.
+const TestCertificate& localhostCertificate();
+/// A self-signed certificate for "localhost" that expired yesterday; made once per process.
+const TestCertificate& expiredLocalhostCertificate();
+
 } // namespace quorvel::testing
