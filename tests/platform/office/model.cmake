@@ -13,3 +13,12 @@ quorvel_add_test(office_model_test
 target_compile_definitions(office_model_test PRIVATE
   TEST_ADDIN_LIBRARY="$<TARGET_FILE:officetestaddin>")
 add_dependencies(office_model_test officetestaddin)
+
+# The host window, offscreen.
+if(TARGET quorvel_office_host)
+  quorvel_add_test(office_host_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_window_test.cpp
+    LIBS quorvel_office_host quorvel_registry_testsupport)
+  target_compile_definitions(office_host_test PRIVATE
+    TEST_ADDIN_LIBRARY="$<TARGET_FILE:officetestaddin>")
+  add_dependencies(office_host_test officetestaddin)
+endif()
