@@ -2,6 +2,7 @@
 // registered for it, shows their command bars and raises calendar reminders.
 #include "office/hostwindow.h"
 #include "office/qtclipboard.h"
+#include "office/quitsignals.h"
 
 #include "com/objbase.h"
 
@@ -45,6 +46,19 @@ bool parseArguments(const QStringList& args, HostOptions* options, QString* erro
 } // namespace
 
 int main(int argc, char** argv) {
+  // Help and bad options are answered before the window system is needed;
+  // the full reading follows once Qt has taken its own options out.
+  QStringList raw;
+  for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+  raw.removeIf([](const QString& a) { return a.startsWith('-') && !a.startsWith("--") && a != "-h"; });
+  HostOptions probe;
+  QString probeError;
+  if (!parseArguments(raw, &probe, &probeError)) {
+    if (!probeError.isEmpty()) std::fprintf(stderr, "quorvel-outlook: %s\n", qPrintable(probeError));
+    std::fputs(kUsage, probeError.isEmpty() ? stdout : stderr);
+    return probeError.isEmpty() ? 0 : 2;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName("quorvel-outlook");
   // Windows of add-ins come and go (the composer only hides); the host ends
@@ -71,6 +85,7 @@ int main(int argc, char** argv) {
                    quorvel::com::hresultText(hr).c_str());
     HostWindow window(session);
     window.show();
+    closeOnTerminationSignals(&window);
     QTimer::singleShot(0, &window, [&window] { window.startAddIns(); });
     rc = QApplication::exec();
     session.stop();
