@@ -82,7 +82,10 @@ AddInManager::AddInManager(std::string host, ComPtr<IDispatch> application)
   refresh();
 }
 
-AddInManager::~AddInManager() { shutdown(); }
+AddInManager::~AddInManager() {
+  shutdown();
+  self_.reset();
+}
 
 std::string AddInManager::registryKey() const {
   return "Software\\Microsoft\\Office\\" + host_ + "\\AddIns";
@@ -162,8 +165,11 @@ bool AddInManager::connect(AddInEntry& e, ext_ConnectMode mode) {
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDTExtensibility2,
                         addIn.putVoid());
   if (FAILED(hr) || !addIn) return fail(e, "could not be created", FAILED(hr) ? hr : E_NOINTERFACE), false;
-  ComPtr<IDispatch> comAddIn(new ComAddIn(e, clsid, [this, id = e.progId] {
-    return isConnected(id);
+  // The add-in may keep this object longer than the manager lives.
+  std::weak_ptr<AddInManager*> self = self_;
+  ComPtr<IDispatch> comAddIn(new ComAddIn(e, clsid, [self, id = e.progId] {
+    std::shared_ptr<AddInManager*> m = self.lock();
+    return m && (*m)->isConnected(id);
   }));
   // Listed as connected while OnConnection runs: an add-in may ask.
   loaded_.push_back({e.progId, addIn, comAddIn});

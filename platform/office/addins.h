@@ -5,6 +5,7 @@
 #include "office/officeids.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,7 @@ private:
   std::vector<Loaded> loaded_;
   std::function<void(const std::string&)> onMessage_;
   bool unloading_ = false;
+  std::shared_ptr<AddInManager*> self_ = std::make_shared<AddInManager*>(this);
 };
 
 } // namespace quorvel::office
