@@ -269,8 +269,10 @@ bool AddInManager::unload(const std::string& progId) {
     writeLoadBehavior(*e, false);
     if (FAILED(hr)) fail(*e, "failed while unloading", hr);
   }
+  // The library stays loaded (as COM keeps it) until the process ends: a
+  // library using the window toolkit cannot be unloaded safely, and a
+  // reload finds it again.
   gone = {};
-  CoFreeUnusedLibraries();
   return SUCCEEDED(hr);
 }
 
@@ -305,7 +307,6 @@ void AddInManager::shutdown() {
     }
   }
   all.clear();
-  CoFreeUnusedLibraries();
 }
 
 } // namespace quorvel::office
