@@ -28,8 +28,15 @@ crashes=build-fuzz/crashes/$target
 mkdir -p "$work" "$crashes"
 dict=""
 [ -f "tests/fuzz/$target.dict" ] && dict="-dict=tests/fuzz/$target.dict"
-# The gateway target keeps its store in the temporary folder; memory is quickest.
-[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
+# The gateway target keeps its store in the temporary folder: a private one,
+# in memory when possible, removed afterwards (a crash leaves the store behind).
+shm=/tmp
+[ -d /dev/shm ] && [ -w /dev/shm ] && shm=/dev/shm
+TMPDIR=$(mktemp -d "$shm/quorvel-fuzz.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT INT TERM
+status=0
 # shellcheck disable=SC2086
-exec "build-fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix="$crashes/" $dict "$@" "$work" "$seeds"
+"build-fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+  -artifact_prefix="$crashes/" $dict "$@" "$work" "$seeds" || status=$?
+exit $status
