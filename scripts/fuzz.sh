@@ -14,6 +14,11 @@ target=$1; seconds=$2; shift 2
 seeds=tests/fuzz/corpus/$target
 [ -d "$seeds" ] || { echo "no fuzz target named $target (no $seeds)" >&2; exit 2; }
 
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzzing needs clang with libFuzzer: apt-get install clang libclang-rt-14-dev" >&2
+  exit 2
+fi
+
 launcher=""
 if command -v ccache >/dev/null 2>&1; then
   launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
