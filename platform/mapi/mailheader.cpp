@@ -11,7 +11,6 @@ namespace quorvel::mapi {
 
 namespace {
 
-constexpr size_t kGlueRoom = 3; // ":;," after the last encoded word
 const std::string kWordStart = "=?UTF-8?B?";
 const std::string kWordEnd = "?=";
 
@@ -44,7 +43,7 @@ size_t HeaderField::room() const {
 }
 
 void HeaderField::add(const std::string& blanks, const std::string& text) {
-  if (!empty_ && (breakNext_ || column_ + blanks.size() + text.size() > kFoldAt))
+  if (!empty_ && (breakNext_ || column_ + blanks.size() + text.size() > kFoldAt - kGlueRoom))
     fold();
   out_ += blanks + text;
   column_ += blanks.size() + text.size();
@@ -91,10 +90,10 @@ void HeaderField::addEncoded(const std::string& raw) {
   }
 }
 
-size_t longestWord(const std::string& s) {
+size_t longestRun(const std::string& s) {
   size_t longest = 0, run = 0;
-  for (char c : s) {
-    run = c == ' ' ? 0 : run + 1;
+  for (size_t i = 0; i < s.size(); ++i) {
+    run = i > 0 && (s[i] == ' ') == (s[i - 1] == ' ') ? run + 1 : 1;
     longest = std::max(longest, run);
   }
   return longest;

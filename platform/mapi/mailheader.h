@@ -13,12 +13,14 @@ class HeaderField {
 public:
   /// Lines are folded before they pass this length where they can be.
   static constexpr size_t kFoldAt = 76;
+  /// Room kept at the end of a line for a glued ",", ":;" or ":;,".
+  static constexpr size_t kGlueRoom = 3;
 
   /// Starts the field "name:".
   explicit HeaderField(const std::string& name);
 
   /// Appends \p text after \p blanks (one or more blanks), on a new line
-  /// when it would not fit on this one.
+  /// when it would not fit on this one with room for a glued piece.
   void add(const std::string& blanks, const std::string& text);
   /// Appends \p text right after what is there, on the same line.
   void glue(const std::string& text);
@@ -43,7 +45,7 @@ private:
   bool empty_ = true; // nothing after the field name yet
 };
 
-/// The longest run of characters without a blank in \p s.
-size_t longestWord(const std::string& s);
+/// The longest run of blanks, or of characters other than blanks, in \p s.
+size_t longestRun(const std::string& s);
 
 } // namespace quorvel::mapi

@@ -15,9 +15,12 @@
 namespace quorvel::mapi {
 namespace {
 
-// Words longer than this are written as encoded words, which can be split,
-// so that no header line passes 998 octets.
-constexpr size_t kLongestWord = 900;
+// Text with a longer run of blanks or of other characters is written as
+// encoded words, which can be split anywhere: two runs and a few marks
+// always fit in the 998 octets a header line may hold.
+constexpr size_t kLongestRun = 300;
+// The longest message id written (the field name and brackets fit too).
+constexpr size_t kLongestId = 900;
 // The longest mail path (RFC 5321); longer text is no address.
 constexpr size_t kLongestAddress = 254;
 
@@ -85,21 +88,21 @@ std::string quoted(const std::string& s) {
 
 // Text that can be folded at its own blanks into lines within the limit:
 // printable ASCII whose words are not too long for one line.
-bool foldable(const std::string& s) { return isPrintableAscii(s) && longestWord(s) <= kLongestWord; }
+bool foldable(const std::string& s) { return isPrintableAscii(s) && longestRun(s) <= kLongestRun; }
 
 // A display name: atoms as they are, other ASCII quoted, the rest (and names
 // with a word too long for a line) encoded.
 void addPhrase(HeaderField& h, const std::string& raw) {
   std::string s = trimmed(withoutControls(raw));
-  if (!foldable(s)) {
-    h.addEncoded(s);
-    return;
-  }
   bool plain = !s.empty();
   for (char c : s)
     if (!isAtext(c) && c != ' ')
       plain = false;
-  h.addText(plain ? s : quoted(s));
+  const std::string text = plain ? s : quoted(s);
+  if (foldable(text))
+    h.addText(text);
+  else
+    h.addEncoded(s);
 }
 
 // user@host as an address, the local part quoted when it needs it; nullopt
@@ -107,12 +110,15 @@ void addPhrase(HeaderField& h, const std::string& raw) {
 std::optional<std::string> addrSpec(const std::string& raw) {
   std::string s = trimmed(raw);
   size_t at = s.rfind('@');
-  if (at == std::string::npos || at == 0 || at + 1 == s.size() || s.size() > kLongestAddress)
+  if (at == std::string::npos || at == 0 || at + 1 == s.size())
     return std::nullopt;
   std::string local = s.substr(0, at), domain = s.substr(at + 1);
   if (!isDotAtom(domain))
     return std::nullopt;
-  return (isDotAtom(local) ? local : quoted(withoutControls(local))) + "@" + domain;
+  std::string mailbox = (isDotAtom(local) ? local : quoted(withoutControls(local))) + "@" + domain;
+  if (mailbox.size() > kLongestAddress)
+    return std::nullopt;
+  return mailbox;
 }
 
 void addRecipient(HeaderField& h, const MailRecipient& r) {
@@ -182,7 +188,7 @@ std::string messageIdHeader(const std::string& id) {
   for (char c : id)
     if (uint8_t(c) > 0x20 && uint8_t(c) < 0x7F && c != '<' && c != '>')
       clean.push_back(c);
-  if (clean.empty() || clean.size() > kLongestWord)
+  if (clean.empty() || clean.size() > kLongestId)
     return "";
   return "Message-ID: <" + clean + ">\n";
 }

@@ -49,7 +49,9 @@ std::string singleLineTo(std::string s) {
 std::string encodeMsgFile(const TMsgFileContent& content) {
   // The reader takes a byte-order mark at the start for the file's own, so
   // a To text that starts with U+FEFF gets one in front to keep its own.
-  const std::string to = singleLineTo(content.to);
+  // Malformed UTF-8 becomes U+FFFD here as in the escaped lines, so that
+  // the file always reads back as UTF-8.
+  const std::string to = singleLineTo(utf16ToUtf8(utf8ToUtf16(content.to)));
   return (to.compare(0, bom.size(), bom) == 0 ? bom : "") + to + crlf + escapeLine(content.cc) +
          crlf + escapeLine(content.text) + crlf;
 }

@@ -116,6 +116,14 @@ TEST(MsgFile, RoundTripsLineBreaksAndBackslashes) {
   }
 }
 
+TEST(MsgFile, MalformedTextIsWrittenAsReplacementCharacters) {
+  const auto back = decodeMsgFile(encodeMsgFile({"\xC3\xA1 \xFF", "\xFF", "\xC3\xA9\xFF"}));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->to, "\xC3\xA1 \xEF\xBF\xBD");
+  EXPECT_EQ(back->cc, "\xEF\xBF\xBD");
+  EXPECT_EQ(back->text, "\xC3\xA9\xEF\xBF\xBD");
+}
+
 TEST(MsgFile, ToFieldCannotBreakTheLayout) {
   const auto back = decodeMsgFile(encodeMsgFile({"a\r\nb", "cc", "text"}));
   ASSERT_TRUE(back.has_value());
