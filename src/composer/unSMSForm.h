@@ -135,7 +135,9 @@ public:
   // --- Settings ---------------------------------------------------------------
   /// Reads the six settings into their controls, the current texts as defaults.
   void loadSettings();
-  /// Writes the six settings from their controls.
+  /// Writes the six settings from their controls. When the settings file
+  /// is damaged nothing is written, and the first save that meets a given
+  /// damage says so (file and line) in a message dialog.
   void saveSettings();
 
   // --- Commands -----------------------------------------------------------------
@@ -220,6 +222,7 @@ private:
   void showSettingsPage();
   void applySettings();
   void saveSettingsReporting();
+  void reportSettingsDamage();
   void limitComlog();
   void fitAddressFields();
   void watch(QObject* watched);
@@ -235,6 +238,7 @@ private:
   bool positioned_ = false;
   TCreditQueryReceiver* creditQueries_ = nullptr; // child; made at the first showing
   uint64_t creditsOrder_ = 0; // answer order of the balance in `credits`
+  std::string reportedDamage_; // the damaged settings file last reported, "" when none
 };
 
 /// The single composer window, created when the add-in connects.
