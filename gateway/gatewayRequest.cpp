@@ -3,6 +3,7 @@
 
 #include "gateway/gatewayForm.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -55,8 +56,11 @@ Action readSend(const Fields& fields) {
   if (recipients > *count) return RequestError{counted + std::to_string(recipients) + " recipient fields"};
   if (texts > *count) return RequestError{counted + std::to_string(texts) + " message fields"};
 
+  // The count is the client's word: memory is reserved only for the items
+  // the body really holds. The loop below ends at the first missing index,
+  // which lies at or below the number of recipient fields.
   SendRequest send;
-  send.items.reserve(*count);
+  send.items.reserve(std::min(*count, recipients));
   for (size_t i = 0; i < *count; ++i) {
     const std::string index = std::to_string(i);
     const std::string* recipient = find(fields, kRecipientPrefix + index);

@@ -6,6 +6,7 @@
 #include <openssl/rand.h>
 
 #include <stdexcept>
+#include <variant>
 
 namespace quorvel::gateway {
 
@@ -18,6 +19,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Compilers without aggregate deduction (clang before 17) need the guide.
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
 
@@ -110,7 +114,12 @@ Answer GatewayService::send(const Account& account, const SendRequest& request) 
 }
 
 Answer GatewayService::handle(const std::string& body) {
-  auto parsed = parseRequest(body);
+  std::variant<RequestError, ParsedRequest> parsed;
+  try {
+    parsed = parseRequest(body);
+  } catch (const std::exception&) {
+    return errorAnswer("the request could not be read, nothing was sent", 500);
+  }
   if (auto* error = std::get_if<RequestError>(&parsed)) return errorAnswer(error->message);
   const ParsedRequest& request = std::get<ParsedRequest>(parsed);
 
