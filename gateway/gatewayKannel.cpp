@@ -99,7 +99,7 @@ std::string KannelClient::requestTarget(const SmsPart& p) const {
   if (p.unicode)
     q += "&coding=2&charset=UTF-16BE&text=" + percentEncode(utf16be(p.text));
   else
-    q += "&charset=UTF-8&text=" + percentEncode(p.text);
+    q += "&coding=0&charset=UTF-8&text=" + percentEncode(p.text);
   if (p.total > 1) q += "&udh=" + percentEncode(concatenationHeader(p));
   q += "&dlr-mask=" + std::to_string(kAllReports) + "&dlr-url=" + percentEncode(reportUrl);
   return q;

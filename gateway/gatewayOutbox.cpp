@@ -291,7 +291,10 @@ bool Outbox::report(std::int64_t id, int part, int type, const std::string& stat
   if (type & 1) next = delivery::delivered;
   else if (type & (2 | 16)) next = delivery::failed;
   else if (type & (4 | 8)) next = delivery::handedOver;
-  if (rank(next) > rank(current)) db_->setPart(id, part, next);
+  // A report that moves nothing on (a late "taken by the SMSC" after
+  // "delivered") keeps the more telling word already recorded.
+  if (rank(next) <= rank(current)) return true;
+  db_->setPart(id, part, next);
   db_->settle(id, status, time, std::time(nullptr));
   tx.commit();
   return true;
