@@ -155,27 +155,28 @@ public:
   }
 
   // The message's state follows from its parts: any failed part fails it,
-  // all delivered delivers it, an unconfirmed part holds it, a queued part
-  // keeps it queued, and otherwise the upstream has all of it. A message
-  // given up stays failed.
+  // an unconfirmed part holds it, a queued part keeps it queued, all
+  // delivered delivers it, and otherwise the upstream has all of it. A
+  // message given up stays failed.
   void settle(std::int64_t id, const std::string& status, const std::string& time, std::int64_t now) {
     Query current = query("SELECT state FROM outbox WHERE message_id = ?");
     if (!current.bind(1, id).step()) return;
     std::string state = current.text(0);
     if (state != delivery::failed) {
-      int total = 0, worst = 4, failed = 0;
+      int total = 0, worst = 4, failed = 0, unsure = 0;
       Query parts = query("SELECT state FROM outbox_parts WHERE message_id = ?");
       parts.bind(1, id);
       while (parts.step()) {
         const int r = rank(parts.text(0));
         ++total;
         failed += r == 4;
+        unsure += r == 1;
         if (r < worst) worst = r;
       }
       if (total == 0) worst = 0;
       static const char* const byRank[] = {delivery::queued, delivery::unsure, delivery::handedOver,
                                            delivery::delivered, delivery::delivered};
-      state = failed ? delivery::failed : byRank[worst];
+      state = failed ? delivery::failed : unsure ? delivery::unsure : byRank[worst];
     }
     query("UPDATE outbox SET state = ?, upstream_status = ?, status_time = ?, "
           "unsure_since = CASE WHEN ? = 'unconfirmed' THEN coalesce(unsure_since, ?) ELSE NULL END "
