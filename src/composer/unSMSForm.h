@@ -125,6 +125,9 @@ public:
   void updateStatus();
   /// Text of status panel \p index (0 to 3).
   std::string statusPanelText(int index) const;
+  /// Tooltip of status panel \p index; the "SMS" panel's tells the parts
+  /// and coding the text will travel in.
+  std::string statusPanelToolTip(int index) const;
   /// Replaces the log's whole text (UTF-8; CR LF and LF both end a line).
   void setComlogText(const std::string& text);
   /// Appends \p text to the log's text, without starting a new line.
