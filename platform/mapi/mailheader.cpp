@@ -1,5 +1,4 @@
-// One mail header field written with folding (RFC 5322 line limits, RFC 2047
-// encoded words).
+// One mail header field written with folding within the mail line limits.
 #include "mapi/mailheader.h"
 
 #include "mapi/mapitext.h"

@@ -1,12 +1,13 @@
-// One mail header field written with folding: lines that hold encoded words
-// stay within 76 characters, and no line passes 998 octets.
+// One mail header field written with folding within the mail line limits.
 #pragma once
 
 #include <string>
 
 namespace quorvel::mapi {
 
-/// Builds one header field from pieces. A piece written after blanks may
+/// Builds one header field from pieces, so that lines holding encoded words
+/// stay within 76 characters (RFC 2047) and no line passes 998 octets
+/// (RFC 5322) as long as no piece is that long. A piece written after blanks may
 /// start a new line (the line break goes before the blanks, so unfolding
 /// gives the text back exactly); glued pieces never do.
 class HeaderField {

@@ -86,9 +86,12 @@ std::string quoted(const std::string& s) {
   return out + "\"";
 }
 
-// Text that can be folded at its own blanks into lines within the limit:
-// printable ASCII whose words are not too long for one line.
-bool foldable(const std::string& s) { return isPrintableAscii(s) && longestRun(s) <= kLongestRun; }
+// Text that can be written as it is, folded at its own blanks into lines
+// within the limit: printable ASCII whose runs are not too long for one
+// line, and nothing a reader could take for an encoded word.
+bool foldable(const std::string& s) {
+  return isPrintableAscii(s) && longestRun(s) <= kLongestRun && s.find("=?") == std::string::npos;
+}
 
 // A display name: atoms as they are, other ASCII quoted, the rest (and names
 // with a word too long for a line) encoded.

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <string_view>
 
 namespace quorvel::mapi {
 namespace {
@@ -35,8 +36,11 @@ bool startsWithNoCase(const std::string& s, const std::string& prefix) {
 }
 
 // The parameter part of a property line, in upper case ("" without a colon).
+// Only the start of a line is searched, so that a long run of folded lines
+// costs no more than its length.
 std::string upperHead(const std::string& line) {
-  size_t colon = line.find(':');
+  constexpr size_t kLongestHead = 1000;
+  size_t colon = std::string_view(line).substr(0, kLongestHead).find(':');
   return colon == std::string::npos ? "" : upperAscii(line.substr(0, colon));
 }
 

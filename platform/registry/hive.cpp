@@ -342,10 +342,24 @@ bool isUtf8(const std::string& s) {
   return true;
 }
 
+namespace {
+
+char foldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// fold(a) == fold(b) without making either; keys with many values are
+// searched once per value read.
+bool sameFolded(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (foldChar(a[i]) != foldChar(b[i])) return false;
+  return true;
+}
+
+} // namespace
+
 Value* Key::find(const std::string& name) {
-  const std::string f = fold(name);
   for (Value& v : values)
-    if (fold(v.name) == f) return &v;
+    if (sameFolded(v.name, name)) return &v;
   return nullptr;
 }
 

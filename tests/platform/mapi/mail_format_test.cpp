@@ -201,6 +201,8 @@ TEST(MailText, HeaderLinesStayWithinTheirLimits) {
       {"a long subject without blanks", {}, std::string(1000, 'x'), "Subject",
        std::string(1000, 'x')},
       {"a long subject with blanks", {}, words, "Subject", words},
+      {"text that looks like an encoded word", {MAPI_TO, "=?UTF-8?B?SGk=?=", "", ""},
+       "=?UTF-8?B?SGk=?=", "Subject", "=?UTF-8?B?SGk=?="},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
