@@ -219,8 +219,6 @@ int serve(const Args& args, Io& io) {
     io.out << "Upstream: Kannel at " << upstream.url << " (messages waiting are sent now)" << std::endl;
     worker = std::make_unique<DeliveryWorker>(outbox, upstream, reportBase(address, port));
     worker->start();
-  } else {
-    io.out << "Upstream: none, messages are kept in the store" << std::endl;
   }
 
   server.start();
