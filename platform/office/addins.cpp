@@ -69,6 +69,7 @@ std::string errorText(HRESULT hr) {
     if (SUCCEEDED(info->GetDescription(desc.put()))) text = desc.utf8();
   }
   if (text.empty()) text = hresultText(hr);
+  if (text.find(hresultHex(hr)) != std::string::npos) return text;
   return text + " (" + hresultHex(hr) + ")";
 }
 

@@ -70,6 +70,12 @@ HRESULT HostSession::registerClasses() {
                                REGCLS_MULTIPLEUSE, &classCookie_);
 }
 
+void HostSession::startAddIns() {
+  if (HRESULT hr = registerClasses(); FAILED(hr))
+    problems_.push_back("Outlook's application could not be registered: " + hresultText(hr));
+  addIns_->startup();
+}
+
 std::vector<calendar::AlarmRecord> HostSession::raiseDueReminders(calendar::TimePoint now) {
   std::vector<calendar::AlarmRecord> raised;
   if (stopping_) return raised;

@@ -50,8 +50,9 @@ public:
   /// Registers the Outlook application's class object (and, as Outlook,
   /// the running object); S_OK or the failing call's result.
   HRESULT registerClasses();
-  /// Loads the add-ins registered for this host (ext_cm_Startup).
-  void startAddIns() { addIns_->startup(); }
+  /// Loads the add-ins registered for this host (ext_cm_Startup), after
+  /// registering the classes when that was not done yet.
+  void startAddIns();
 
   /// Raises Reminder once for each alarm due at \p now, when an Outlook
   /// application runs (otherwise they wait), and remembers them as raised.

@@ -37,6 +37,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session) {
   remindersDock_->setWidget(reminders_);
   addDockWidget(Qt::RightDockWidgetArea, remindersDock_);
   remindersDock_->setVisible(session.kind() == HostKind::Outlook);
+  resizeDocks({remindersDock_}, {300}, Qt::Horizontal);
 
   CommandBarContext& ctx = session.context();
   ctx.onChanged = [this] { scheduleRebuild(); };

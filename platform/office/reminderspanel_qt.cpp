@@ -34,10 +34,10 @@ RemindersPanel::RemindersPanel(HostSession& session, QWidget* parent)
 }
 
 QString RemindersPanel::entryText(const calendar::AlarmRecord& alarm) {
-  QString text = alarm.kind == calendar::ItemKind::Task ? tr("Task") : tr("Appointment");
-  text += " " + localText(alarm.kind == calendar::ItemKind::Task ? alarm.reminderTime
+  QString text = localText(alarm.kind == calendar::ItemKind::Task ? alarm.reminderTime
                                                                  : alarm.startLocal);
-  text += "  " + QString::fromStdString(alarm.subject);
+  text += alarm.kind == calendar::ItemKind::Task ? tr("  Task: ") : tr("  ");
+  text += QString::fromStdString(alarm.subject);
   if (!alarm.location.empty()) text += " (" + QString::fromStdString(alarm.location) + ")";
   return text;
 }
