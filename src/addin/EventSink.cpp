@@ -1,7 +1,7 @@
 // The click sink of a command-bar button: forwards Click to a callback.
 #include "addin/EventSink.h"
 
-#include "addin/unOfficeIds.h"
+#include "office/officeids.h"
 
 namespace quorvel {
 
@@ -16,7 +16,7 @@ TEventSink::TEventSink(TClickProc ClickProc) : FClickProc(std::move(ClickProc)) 
 HRESULT TEventSink::QueryInterface(REFIID riid, void** ppvObject) {
   if (!ppvObject)
     return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_CommandBarButtonEvents) {
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == office::DIID_CommandBarButtonEvents) {
     *ppvObject = static_cast<IDispatch*>(this);
     return S_OK;
   }

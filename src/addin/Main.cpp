@@ -46,7 +46,7 @@ T::~T() {
 HRESULT T::OnAddInsUpdate(SAFEARRAY**) { return S_OK; }
 
 HRESULT T::InterfaceSupportsErrorInfo(REFIID riid) {
-  return riid == IID_IVaskAddin_ || riid == IID_IDTExtensibility2 ? S_OK : S_FALSE;
+  return riid == IID_IVaskAddin_ || riid == office::IID_IDTExtensibility2 ? S_OK : S_FALSE;
 }
 
 void T::CommandBarButtonClick(IDispatch*, VARIANT_BOOL*) { showComposer(); }
@@ -54,7 +54,7 @@ void T::CommandBarButtonClick(IDispatch*, VARIANT_BOOL*) { showComposer(); }
 void T::unsubscribe(const ComPtr<IDispatch>& button, int32_t& cookie) {
   if (!button || cookie == 0)
     return;
-  const HRESULT hr = unadviseSink(button.get(), IID_CommandBarButtonEvents, DWORD(cookie));
+  const HRESULT hr = unadviseSink(button.get(), office::DIID_CommandBarButtonEvents, DWORD(cookie));
   cookie = 0;
   checkResult(hr);
 }
@@ -64,7 +64,7 @@ void T::dropSinks() {
   // host answers, so that no connection point keeps a freed sink.
   for (auto [button, cookie] : {std::pair{&FButton, &FCookie}, std::pair{&FButton2, &FCookie2}}) {
     if (*button && *cookie != 0)
-      unadviseSink(button->get(), IID_CommandBarButtonEvents, DWORD(*cookie));
+      unadviseSink(button->get(), office::DIID_CommandBarButtonEvents, DWORD(*cookie));
     *cookie = 0;
   }
   FEventSink.reset();

@@ -20,9 +20,9 @@ bool recogniseHost(IDispatch* app, TOfficeHostApp& host) {
   if (!app)
     return false;
   const std::pair<const IID*, TOfficeHostApp> known[] = {
-      {&IID_Word_Application, ohaWord},
-      {&IID_Excel_Application, ohaExcel},
-      {&IID_Outlook_Application, ohaOutlook}};
+      {&office::IID_WordApplication, ohaWord},
+      {&office::IID_ExcelApplication, ohaExcel},
+      {&office::IID_OutlookApplication, ohaOutlook}};
   for (const auto& [iid, kind] : known) {
     ComPtr<IUnknown> granted;
     if (SUCCEEDED(app->QueryInterface(*iid, granted.putVoid())) && granted) {

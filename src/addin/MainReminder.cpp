@@ -35,16 +35,16 @@ void T::OutlookApplicationReminder(TOutlookApplication*, const Variant& Item) {
   } catch (const ComError&) {
     return;
   }
-  if (!item || item.query<IUnknown>(IID_MailItem))
+  if (!item || item.query<IUnknown>(office::IID_MailItem))
     return;
-  if (ComPtr<IDispatch> appointment = item.query<IDispatch>(IID_AppointmentItem)) {
+  if (ComPtr<IDispatch> appointment = item.query<IDispatch>(office::IID_AppointmentItem)) {
     try {
       notifyAppointment(appointment);
     } catch (...) {
       // Any error ends this step silently.
     }
   }
-  if (ComPtr<IDispatch> task = item.query<IDispatch>(IID_TaskItem)) {
+  if (ComPtr<IDispatch> task = item.query<IDispatch>(office::IID_TaskItem)) {
     try {
       notifyTask(task);
     } catch (...) {

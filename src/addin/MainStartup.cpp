@@ -67,7 +67,7 @@ void T::findOrAddMenuEntry(const ComPtr<IDispatch>& bars) {
   MainMenu = dispatchOf(getProperty(bars.get(), "ActiveMenuBar"));
   Filemenu = dispatchOf(getProperty(controlsOf(MainMenu).get(), "Item", {Variant(1)}));
   NewMenu = asKind(dispatchOf(getProperty(controlsOf(Filemenu).get(), "Item", {Variant(1)})),
-                   IID_CommandBarPopup, "The first entry of the host's File menu is not a submenu");
+                   office::IID_CommandBarPopup, "The first entry of the host's File menu is not a submenu");
 
   const ComPtr<IDispatch> controls = controlsOf(NewMenu);
   FButton = nullptr;
@@ -82,7 +82,7 @@ void T::findOrAddMenuEntry(const ComPtr<IDispatch>& bars) {
     match = dispatchOf(callMethod(controls.get(), "Add",
                                   {Variant(msoControlButton), Variant::missing(),
                                    Variant::missing(), Variant(2), Variant::missing()}));
-  FButton = asKind(match, IID_CommandBarButton, "The \"SMS\" entry of the New submenu is not a button");
+  FButton = asKind(match, office::IID_CommandBarButton, "The \"SMS\" entry of the New submenu is not a button");
   putProperty(FButton.get(), "Caption", Variant(kCaption));
   putProperty(FButton.get(), "Visible", Variant(true));
 }
@@ -107,7 +107,7 @@ void T::findOrAddToolbarButton(const ComPtr<IDispatch>& bars) {
     first = dispatchOf(callMethod(controls.get(), "Add",
                                   {Variant(msoControlButton), Variant::missing(), Variant::missing(),
                                    Variant::missing(), Variant::missing()}));
-  FButton2 = asKind(first, IID_CommandBarButton,
+  FButton2 = asKind(first, office::IID_CommandBarButton,
                     "The first control of the \"KAVRI SMS\" toolbar is not a button");
   putProperty(FButton2.get(), "Caption", Variant(kCaption));
   putProperty(FButton2.get(), "Style", Variant(msoButtonIconAndCaption));
@@ -123,7 +123,7 @@ std::unique_ptr<TEventSink> T::subscribe(const ComPtr<IDispatch>& button, int32_
   auto sink = std::make_unique<TEventSink>(
       [this](IDispatch* ctrl, VARIANT_BOOL* cancel) { CommandBarButtonClick(ctrl, cancel); });
   DWORD newCookie = 0;
-  checkResult(adviseSink(button.get(), IID_CommandBarButtonEvents, sink.get(), &newCookie));
+  checkResult(adviseSink(button.get(), office::DIID_CommandBarButtonEvents, sink.get(), &newCookie));
   cookie = int32_t(newCookie);
   return sink;
 }

@@ -28,7 +28,7 @@ TypeLibDesc buildTypeLib() {
           },
       .help = {},
       .dual = true,
-      .base = IID_IDTExtensibility2,
+      .base = office::IID_IDTExtensibility2,
   };
   return TypeLibDesc{
       .name = "VaskAddin",

@@ -2,10 +2,22 @@
 // interface IVaskAddin_ and its creatable class VaskAddin_.
 #pragma once
 
-#include "addin/unOfficeIds.h"
+#include "office/officeids.h"
 #include "com/typelib.h"
 
 namespace quorvel {
+
+using com::makeGuid;
+// The add-in interface as the hosts publish it.
+using office::IDTExtensibility2;
+using office::ext_ConnectMode;
+using office::ext_DisconnectMode;
+using office::ext_cm_AfterStartup;
+using office::ext_cm_Startup;
+using office::ext_cm_External;
+using office::ext_cm_CommandLine;
+using office::ext_dm_HostShutdown;
+using office::ext_dm_UserClosed;
 
 inline constexpr com::GUID LIBID_VaskAddin = makeGuid("200F7626-ECEC-4B36-9A67-7F1257096C01");
 inline constexpr com::IID IID_IVaskAddin_ = makeGuid("F17749CF-B593-4888-B844-125ED0235391");

@@ -2,7 +2,7 @@
 // receives its application events.
 #include "addin/unOutlookApplication.h"
 
-#include "addin/unOfficeIds.h"
+#include "office/officeids.h"
 #include "com/automation.h"
 #include "com/connpoint.h"
 #include "com/objbase.h"
@@ -44,7 +44,7 @@ public:
 
 protected:
   void* queryOther(REFIID riid) override {
-    return riid == IID_ApplicationEvents ? static_cast<IDispatch*>(this) : nullptr;
+    return riid == office::DIID_ApplicationEvents ? static_cast<IDispatch*>(this) : nullptr;
   }
 
 private:
@@ -68,18 +68,18 @@ void TOutlookApplication::Connect() {
     return;
   ComPtr<IUnknown> server;
   bool started = false;
-  if (FAILED(GetActiveObject(CLSID_OutlookApplication, nullptr, server.put()))) {
-    checkResult(CoCreateInstance(CLSID_OutlookApplication, nullptr, CLSCTX_SERVER, IID_IUnknown,
+  if (FAILED(GetActiveObject(office::CLSID_OutlookApplication, nullptr, server.put()))) {
+    checkResult(CoCreateInstance(office::CLSID_OutlookApplication, nullptr, CLSCTX_SERVER, IID_IUnknown,
                                  server.putVoid()));
     started = true;
   }
-  ComPtr<IDispatch> app = server.query<IDispatch>(IID_Outlook_Application);
+  ComPtr<IDispatch> app = server.query<IDispatch>(office::IID_OutlookApplication);
   if (!app)
     throw ComError(E_NOINTERFACE, "The Outlook application object has no _Application interface");
   auto* sink = new TApplicationEventsSink(this);
   ComPtr<IDispatch> hold(sink);
   DWORD cookie = 0;
-  const HRESULT hr = adviseSink(app.get(), IID_ApplicationEvents, sink, &cookie);
+  const HRESULT hr = adviseSink(app.get(), office::DIID_ApplicationEvents, sink, &cookie);
   if (FAILED(hr)) {
     sink->detach();
     checkResult(hr);
@@ -95,7 +95,7 @@ void TOutlookApplication::Disconnect() {
     return;
   ComPtr<IDispatch> app = std::move(FIntf);
   FIntf = nullptr;
-  unadviseSink(app.get(), IID_ApplicationEvents, FCookie);
+  unadviseSink(app.get(), office::DIID_ApplicationEvents, FCookie);
   if (FSink)
     static_cast<TApplicationEventsSink*>(FSink.get())->detach();
   FSink = nullptr;

@@ -1,7 +1,7 @@
 // The add-in's parts without a host: the click sink, the reminder texts and
 // the selection rule, and the button face resource.
 #include "addin/EventSink.h"
-#include "addin/unOfficeIds.h"
+#include "office/officeids.h"
 #include "addin/unReminderText.h"
 #include "addin/unResources.h"
 
@@ -39,7 +39,7 @@ TEST(EventSink, AnswersTheButtonEventInterfaceWithItsDispatchPointer) {
   void* asEvents = nullptr;
   EXPECT_EQ(sink.QueryInterface(IID_IDispatch, &asDispatch), S_OK);
   EXPECT_EQ(sink.QueryInterface(IID_IUnknown, &asUnknown), S_OK);
-  EXPECT_EQ(sink.QueryInterface(IID_CommandBarButtonEvents, &asEvents), S_OK);
+  EXPECT_EQ(sink.QueryInterface(office::DIID_CommandBarButtonEvents, &asEvents), S_OK);
   EXPECT_EQ(asDispatch, static_cast<IDispatch*>(&sink));
   EXPECT_EQ(asUnknown, asDispatch);
   EXPECT_EQ(asEvents, asDispatch);

@@ -2,7 +2,7 @@
 // scripted gateway: which items are texted, with which text, and nothing
 // once the window is gone.
 #include "addin/Main.h"
-#include "addin/unOfficeIds.h"
+#include "office/officeids.h"
 #include "gatewayFixture.h"
 
 #include <QComboBox>
@@ -35,7 +35,7 @@ MemberDesc getter(const char* name, DISPID id, VARTYPE type) {
 
 const InterfaceDesc kItemDesc{
     .name = "_Item",
-    .iid = IID_AppointmentItem,
+    .iid = office::IID_AppointmentItem,
     .members = {getter("Importance", 1, VT_I4), getter("Start", 2, VT_DATE), getter("End", 3, VT_DATE),
                 getter("Subject", 4, VT_BSTR), getter("Location", 5, VT_BSTR),
                 getter("ConversationTopic", 6, VT_BSTR), getter("ReminderTime", 7, VT_DATE)},
@@ -51,7 +51,7 @@ public:
     serve("Importance", [this] { return Variant(importance_); });
     serve("Start", [] { return Variant::fromDate(dateOf(2004, 3, 5, 14, 30)); });
     serve("End", [] { return Variant::fromDate(dateOf(2004, 3, 5, 15, 0)); });
-    serve("Subject", [this] { return Variant(kinds_.count(&IID_TaskItem) ? "Call back" : "Review"); });
+    serve("Subject", [this] { return Variant(kinds_.count(&office::IID_TaskItem) ? "Call back" : "Review"); });
     serve("Location", [] { return Variant("Room 2"); });
     serve("ConversationTopic", [] { return Variant("Review"); });
     serve("ReminderTime", [] { return Variant::fromDate(dateOf(2004, 3, 5, 9, 0)); });
@@ -109,7 +109,7 @@ protected:
 
 TEST_F(ReminderTest, AnImportantAppointmentIsTextedWithTheExampleText) {
   ASSERT_EQ(form->cbEventSel->currentText().toStdString(), "Important events and tasks");
-  EXPECT_EQ(remind(new Item({&IID_AppointmentItem}, 2)), 1u);
+  EXPECT_EQ(remind(new Item({&office::IID_AppointmentItem}, 2)), 1u);
   // The balance was not known yet: it was asked for quietly, no box shown.
   EXPECT_TRUE(form->boxes.empty());
   EXPECT_TRUE(form->messages.empty());
@@ -121,7 +121,7 @@ TEST_F(ReminderTest, AnImportantAppointmentIsTextedWithTheExampleText) {
 
 TEST_F(ReminderTest, ATaskIsTextedWithItsReminderDayAndSubject) {
   form->cbEventSel->setCurrentText("All events and tasks");
-  EXPECT_EQ(remind(new Item({&IID_TaskItem}, 0)), 1u);
+  EXPECT_EQ(remind(new Item({&office::IID_TaskItem}, 0)), 1u);
   const auto copies = sentItems();
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_EQ(copies[0].body, "March 05 (Friday) Call back");
@@ -135,14 +135,14 @@ TEST_F(ReminderTest, TheSettingAndTheItemsKindAndImportanceDecide) {
     size_t texts;
   };
   const Case cases[] = {
-      {"Important events and tasks", &IID_AppointmentItem, 1, 0},
-      {"Important events and tasks", &IID_TaskItem, 0, 0},
-      {"Important events and tasks", &IID_TaskItem, 2, 1},
-      {"All events and tasks", &IID_AppointmentItem, 0, 1},
-      {"All events and tasks", &IID_MailItem, 2, 0},
-      {"Never", &IID_AppointmentItem, 2, 0},
-      {"all events and tasks", &IID_AppointmentItem, 2, 0},
-      {"", &IID_TaskItem, 2, 0},
+      {"Important events and tasks", &office::IID_AppointmentItem, 1, 0},
+      {"Important events and tasks", &office::IID_TaskItem, 0, 0},
+      {"Important events and tasks", &office::IID_TaskItem, 2, 1},
+      {"All events and tasks", &office::IID_AppointmentItem, 0, 1},
+      {"All events and tasks", &office::IID_MailItem, 2, 0},
+      {"Never", &office::IID_AppointmentItem, 2, 0},
+      {"all events and tasks", &office::IID_AppointmentItem, 2, 0},
+      {"", &office::IID_TaskItem, 2, 0},
   };
   form->credits = "unlimited";
   for (const Case& c : cases) {
@@ -153,7 +153,7 @@ TEST_F(ReminderTest, TheSettingAndTheItemsKindAndImportanceDecide) {
 
 TEST_F(ReminderTest, AnErrorInTheAppointmentStepLeavesTheTaskStep) {
   form->cbEventSel->setCurrentText("All events and tasks");
-  EXPECT_EQ(remind(new Item({&IID_AppointmentItem, &IID_TaskItem}, 1, "Location")), 1u);
+  EXPECT_EQ(remind(new Item({&office::IID_AppointmentItem, &office::IID_TaskItem}, 1, "Location")), 1u);
   const auto copies = sentItems();
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_EQ(copies[0].body, "March 05 (Friday) Call back");
@@ -163,7 +163,7 @@ TEST_F(ReminderTest, AnErrorInTheAppointmentStepLeavesTheTaskStep) {
 TEST_F(ReminderTest, NothingIsReadOrSentOnceTheWindowIsGone) {
   form->cbEventSel->setCurrentText("All events and tasks");
   frmSMSComposer = nullptr;
-  auto* item = new Item({&IID_AppointmentItem, &IID_TaskItem}, 2);
+  auto* item = new Item({&office::IID_AppointmentItem, &office::IID_TaskItem}, 2);
   ComPtr<IDispatch> hold(item);
   EXPECT_EQ(remind(item), 0u);
   EXPECT_EQ(item->reads, 0);
