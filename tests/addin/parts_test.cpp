@@ -2,6 +2,7 @@
 // the selection rule, and the button face resource.
 #include "addin/EventSink.h"
 #include "office/officeids.h"
+#include "addin/unOutlookApplication.h"
 #include "addin/unReminderText.h"
 #include "addin/unResources.h"
 
@@ -93,6 +94,24 @@ TEST(EventSink, ClickCallsBackWithTheButtonAndTheCancelFlag) {
   EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &tooShort, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(clicks.count, 1);
+}
+
+// ---- The Outlook connector's events ------------------------------------------
+
+TEST(OutlookConnector, HandsEachApplicationEventToItsOwnHandler) {
+  TOutlookApplication outlook;
+  std::vector<uint32_t> seen;
+  outlook.OnReminder = [&](TOutlookApplication* sender, const Variant& item) {
+    EXPECT_EQ(sender, &outlook);
+    EXPECT_EQ(item.toInt(), 7);
+    seen.push_back(0xF004);
+  };
+  outlook.OnQuit = [&](TOutlookApplication*, const Variant&) { seen.push_back(0xF007); };
+  for (DISPID id : {0xF004, 0xF002, 0xF003, 0xF005, 0xF006, -1, 0, 0xF007})
+    outlook.InvokeEvent(id, Variant(7));
+  EXPECT_EQ(seen, (std::vector<uint32_t>{0xF004, 0xF007}));
+  EXPECT_FALSE(outlook.connected());
+  outlook.Disconnect(); // not connected: nothing to do
 }
 
 // ---- Reminder texts and the selection rule -----------------------------------
