@@ -2,7 +2,7 @@
 // the registry content it writes and removes, its class object and whether
 // it may be unloaded.
 #include "com/module.h"
-#include "com/dispatch.h"
+#include "com/automation.h"
 #include "com/objbase.h"
 #include "registry/winreg.h"
 #include "sandbox.h"
@@ -195,6 +195,18 @@ TEST(ClassObject, IsHandedOutForItsClassOnly) {
   ComPtr<IUnknown> extensibility;
   EXPECT_EQ(addIn->QueryInterface(makeGuid("B65AD801-ABAF-11D0-BB8B-00A0C90F2744"), extensibility.putVoid()), S_OK);
   EXPECT_EQ(addIn->QueryInterface(makeGuid("F17749CF-B593-4888-B844-125ED0235391"), extensibility.putVoid()), S_OK);
+
+  // IDispatch comes from the type library's description of IVaskAddin_.
+  const char* const names[] = {"OnConnection", "OnDisconnection", "OnAddInsUpdate", "OnStartupComplete",
+                               "OnBeginShutdown"};
+  for (DISPID id = 1; id <= 5; ++id) EXPECT_EQ(dispIdOf(addIn.get(), names[id - 1]), id);
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  VARIANT byRef;
+  byRef.vt = VT_BYREF | VT_ARRAY | VT_VARIANT;
+  byRef.pparray = &custom;
+  EXPECT_NO_THROW(invoke(addIn.get(), 3, DISPATCH_METHOD, {Variant(byRef)}));
+  EXPECT_THROW(invoke(addIn.get(), 3, DISPATCH_METHOD, {}), ComError);
+  SafeArrayDestroy(custom);
 }
 
 TEST(CanUnloadNow, OnlyWhenNoObjectLivesAndTheFactoryIsFree) {
