@@ -7,6 +7,7 @@
 
 #include "mapi/rfc5322.h"
 
+#include <algorithm>
 #include <map>
 
 using namespace quorvel::mapi;
@@ -87,7 +88,9 @@ void checkMail(const MailMessage& m, bool encodedWordsExpected) {
   const std::string header = mail.substr(0, end);
   checkHeader(header, encodedWordsExpected, mail);
   const std::string body = mail.substr(end + 2);
-  if (contains(header, "Content-Transfer-Encoding: base64"))
+  const std::vector<std::string> lines = linesOf(header);
+  const bool base64 = std::find(lines.begin(), lines.end(), "Content-Transfer-Encoding: base64") != lines.end();
+  if (base64)
     check(base64Decode(body) == m.body, "a base64 body comes back byte for byte", mail);
   else
     check(body == m.body, "the body comes back byte for byte", mail);
