@@ -15,9 +15,9 @@ struct BuiltIn {
 const BuiltIn kBuiltIns[] = {
     {kIdFileMenu, "File"},           {kIdNewMenu, "New"},
     {kIdMailMessage, "Mail Message"}, {kIdAppointment, "Appointment"},
-    {kIdTask, "Task"},               {kIdOpenCalendar, "Open Calendar File..."},
+    {kIdTask, "Task"},               {kIdOpenCalendar, "Open Calendar File…"},
     {kIdExit, "Exit"},               {kIdToolsMenu, "Tools"},
-    {kIdComAddIns, "COM Add-ins..."}, {kIdReminders, "Reminders"},
+    {kIdComAddIns, "COM Add-ins…"}, {kIdReminders, "Reminders"},
     {kIdHelpMenu, "Help"},           {kIdAbout, "About"},
 };
 
