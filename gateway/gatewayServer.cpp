@@ -144,7 +144,8 @@ struct GatewayServer::Impl {
 
   void answer(httplib::Response& res, const httplib::ContentReader& reader) {
     RequestReader request;
-    switch (readBody(reader, options.maxBodyBytes, [&](std::string_view piece) { request.feed(piece); }, res.status)) {
+    auto feed = [&](std::string_view piece) { request.feed(piece); };
+    switch (readBody(reader, options.maxBodyBytes, feed, res.status)) {
       case BodyRead::TooLarge: return apply(tooLargeAnswer(options.maxBodyBytes), res);
       case BodyRead::Broken: return apply(plainAnswer(400, "The request body could not be read"), res);
       case BodyRead::Complete: break;

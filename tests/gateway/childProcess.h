@@ -23,6 +23,8 @@ public:
   void terminate();
   /// Waits for the child's end; its exit status, or -1 when a signal ended it.
   int wait();
+  /// The child's process id.
+  int pid() const { return pid_; }
 
 private:
   int pid_ = -1;
