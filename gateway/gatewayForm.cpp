@@ -29,15 +29,13 @@ bool special(char c, bool inValue) {
 
 void FormReader::putRun(std::string_view run) {
   flushLineBreaks();
-  (inValue_ ? value_ : name_).append(run);
+  target().append(run);
   started_ = true;
 }
 
-void FormReader::put(char c) { putRun(std::string_view(&c, 1)); }
-
 void FormReader::flushLineBreaks() {
   if (lineBreaks_.empty()) return;
-  (inValue_ ? value_ : name_).append(lineBreaks_);
+  target().append(lineBreaks_);
   lineBreaks_.clear();
   started_ = true;
 }
@@ -62,7 +60,7 @@ void FormReader::feed(std::string_view piece) {
       escapeValue_ = escapeValue_ * 16 + digit;
       if (++escapeDigits_ == 2) {
         escapeDigits_ = -1;
-        put(static_cast<char>(escapeValue_));
+        target() += static_cast<char>(escapeValue_);
       }
       continue;
     }
@@ -76,7 +74,11 @@ void FormReader::feed(std::string_view piece) {
     switch (const char c = piece[i++]) {
       case '\r':
       case '\n': lineBreaks_ += c; break;
-      case '+': put(' '); break;
+      case '+':
+        flushLineBreaks();
+        target() += ' ';
+        started_ = true;
+        break;
       case '&':
         flushLineBreaks();
         endField();
@@ -133,7 +135,7 @@ std::optional<std::string> formDecode(const std::string& text) {
 
 std::optional<std::vector<FormField>> parseForm(const std::string& body) {
   std::vector<FormField> fields;
-  FormReader reader([&](std::string& name, std::string& value) { fields.emplace_back(std::move(name), std::move(value)); });
+  FormReader reader([&](const std::string& name, const std::string& value) { fields.emplace_back(name, value); });
   reader.feed(body);
   if (!reader.finish()) return std::nullopt;
   return fields;

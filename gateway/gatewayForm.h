@@ -21,8 +21,9 @@ using FormField = std::pair<std::string, std::string>;
 /// are empty parts.
 class FormReader {
 public:
-  /// Receives each decoded field; the strings may be moved from.
-  using Sink = std::function<void(std::string& name, std::string& value)>;
+  /// Receives each decoded field. The reader reuses its buffers for the next
+  /// field, so a copy taken here is allocated once, at its exact size.
+  using Sink = std::function<void(const std::string& name, const std::string& value)>;
 
   explicit FormReader(Sink sink) : sink_(std::move(sink)) {}
 
@@ -35,7 +36,7 @@ public:
   bool good() const { return good_; }
 
 private:
-  void put(char c);
+  std::string& target() { return inValue_ ? value_ : name_; }
   void putRun(std::string_view run);
   void endField();
   void flushLineBreaks();

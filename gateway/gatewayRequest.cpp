@@ -42,7 +42,7 @@ std::optional<size_t> parseIndex(std::string_view text) {
 } // namespace
 
 struct RequestReader::State {
-  FormReader form{[this](std::string& name, std::string& value) { field(name, value); }};
+  FormReader form{[this](const std::string& name, const std::string& value) { field(name, value); }};
 
   std::optional<std::string> login, password, action, t, messageCount;
   std::optional<std::string> repeated;  // the first field found twice
@@ -57,11 +57,11 @@ struct RequestReader::State {
   size_t recipientFields = 0;  // every field with the prefix, also without a usable index
   size_t textFields = 0;
 
-  void field(std::string& name, std::string& value) {
+  void field(const std::string& name, const std::string& value) {
     if (repeated || tooManyUnknown) return;
     if (auto* slot = namedSlot(name)) {
       if (*slot) repeated = name;
-      else *slot = std::move(value);
+      else *slot = value;
     } else if (name.starts_with(kRecipientPrefix)) {
       ++recipientFields;
       messagePart(name, kRecipientPrefix.size(), kRecipient, value);
@@ -85,7 +85,7 @@ struct RequestReader::State {
     return nullptr;
   }
 
-  void messagePart(const std::string& name, size_t prefix, Part part, std::string& value) {
+  void messagePart(const std::string& name, size_t prefix, Part part, const std::string& value) {
     const auto index = parseIndex(std::string_view(name).substr(prefix));
     if (!index) return;  // counted, and so refused by the count check
     if (*index < items.size()) return set(items[*index], present[*index], part, name, value);
@@ -104,13 +104,13 @@ struct RequestReader::State {
     set(item, bits, part, name, value);
   }
 
-  void set(SendItem& item, std::uint8_t& bits, Part part, const std::string& name, std::string& value) {
+  void set(SendItem& item, std::uint8_t& bits, Part part, const std::string& name, const std::string& value) {
     if (bits & part) {
       repeated = name;
       return;
     }
     bits |= part;
-    (part == kRecipient ? item.recipient : item.text) = std::move(value);
+    (part == kRecipient ? item.recipient : item.text) = value;
   }
 
   std::uint8_t presence(size_t index) const {

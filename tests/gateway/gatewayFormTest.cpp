@@ -40,7 +40,7 @@ TEST(GatewayForm, PiecesReadLikeTheWholeBody) {
   for (const std::string& body : bodies) {
     for (size_t size : {1, 2, 3}) {
       std::vector<FormField> fields;
-      FormReader reader([&](std::string& name, std::string& value) { fields.emplace_back(name, value); });
+      FormReader reader([&](const std::string& name, const std::string& value) { fields.emplace_back(name, value); });
       for (size_t at = 0; at < body.size(); at += size) reader.feed(std::string_view(body).substr(at, size));
       const bool good = reader.finish();
       const auto whole = parseForm(body);
