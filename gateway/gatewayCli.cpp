@@ -2,6 +2,7 @@
 #include "gateway/gatewayCli.h"
 
 #include "gateway/gatewayDefaults.h"
+#include "gateway/gatewayMemory.h"
 #include "gateway/gatewayServer.h"
 #include "gateway/gatewaySignals.h"
 
@@ -160,6 +161,7 @@ int serve(const Args& args, Io& io) {
   const std::string path = storePath(args);
 
   blockStopSignals();
+  shareMemoryPools();
   GatewayStore store(path);
   GatewayService service(store);
   GatewayServer server(service, ServerOptions{address.host, address.port});
