@@ -113,6 +113,10 @@ struct GatewayServer::Impl {
     http.Put(".*", refuseWithBody);
     http.Patch(".*", refuseWithBody);
     http.Delete(".*", refuseWithBody);
+    if (options.reportHandler)
+      http.Get("/dlr", [this](const httplib::Request& req, httplib::Response& res) {
+        apply(options.reportHandler(req.params), res);
+      });
     http.Get(".*", refuseMethod);
     http.Options(".*", refuseMethod);
 

@@ -4,6 +4,8 @@
 #include "gateway/gatewayService.h"
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -19,6 +21,9 @@ struct ServerOptions {
   int port = 9333;               ///< 0: any free port
   std::size_t threads = 16;      ///< connections served at once
   std::size_t maxBodyBytes = kMaxBodyBytes;
+  /// When set, GET /dlr (the upstream's delivery reports) goes here with
+  /// the decoded query fields.
+  std::function<Answer(const std::multimap<std::string, std::string>&)> reportHandler = nullptr;
 };
 
 /// The address could not be bound; the text says which and why.

@@ -7,6 +7,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <variant>
 
 namespace quorvel::gateway {
 
@@ -19,6 +20,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Compilers without aggregate deduction (clang before 17) need the guide.
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
 

@@ -1,6 +1,8 @@
 // The gateway's SQLite store: accounts with their balances and every accepted message.
 #include "gateway/gatewayStore.h"
 
+#include "gateway/gatewayOutbox.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -12,7 +14,9 @@ namespace quorvel::gateway {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 2: the outbound queue (a store of version 1 gains its empty tables; the
+// messages it holds stay as they were and are not sent on).
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMs = 10000;
 
 const char* const kSchema = R"sql(
@@ -202,6 +206,7 @@ GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path
     if (found > kSchemaVersion)
       throw StoreError("the store " + path + " was written by a newer gateway (schema " + std::to_string(found) + ")");
     c->exec(kSchema);
+    c->exec(outboxSchema());
     c->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     tx.commit();
   }
@@ -372,28 +377,36 @@ void GatewayStore::commitBatches(CommitQueue::Group& group) {
   ++batchCommits_;
 }
 
+// A queued message shows its delivery state instead of "accepted".
+#define kStateColumns "coalesce(o.state, m.status), coalesce(o.upstream_status, ''), coalesce(o.status_time, '')"
+#define kOutboxJoin "LEFT JOIN outbox o ON o.message_id = m.id"
+
 std::vector<StoredMessage> GatewayStore::messages(const std::optional<std::string>& account, std::size_t limit) {
   Lease c = lease();
   const auto cap = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
   std::vector<StoredMessage> out;
   auto collect = [&](Statement& s) {
-    while (s.step()) out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5)});
+    while (s.step())
+      out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5), s.text(6), s.text(7)});
   };
   if (account) {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
-        "JOIN accounts a ON a.id = m.account_id WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
     s.bind(1, *account).bind(2, cap);
     collect(s);
   } else {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
-        "JOIN accounts a ON a.id = m.account_id ORDER BY m.id DESC LIMIT ?");
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " ORDER BY m.id DESC LIMIT ?");
     s.bind(1, cap);
     collect(s);
   }
   return out;
 }
+
+#undef kStateColumns
+#undef kOutboxJoin
 
 std::int64_t GatewayStore::messageCount() {
   Lease c = lease();

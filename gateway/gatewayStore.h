@@ -36,7 +36,9 @@ struct NewMessage {
   std::string text;
 };
 
-/// A filed message; \c time is UTC as "YYYY-MM-DD HH:MM:SS".
+/// A filed message; \c time is UTC as "YYYY-MM-DD HH:MM:SS". \c status is
+/// "accepted", or its delivery state once queued for an upstream, with the
+/// upstream's last word and its time.
 struct StoredMessage {
   std::int64_t id = 0;
   std::string time;
@@ -44,6 +46,8 @@ struct StoredMessage {
   std::string recipient;
   std::string text;
   std::string status;
+  std::string upstreamStatus;
+  std::string statusTime;
 };
 
 /// What acceptMessages did: the ids of the accepted messages (a prefix of

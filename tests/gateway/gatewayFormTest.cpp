@@ -158,6 +158,10 @@ TEST(GatewayRequest, RefusesBadActions) {
       {"action=sendMessages&recepient0=1&messageData0=x&messageData1=y&messageCount=1",
        "messageCount is 1 but the request holds 2 message fields"},
       {"action=sendMessages&recepient00=1&messageData0=x&messageCount=1", "the field \"recepient0\" is missing"},
+      // An absurd count costs no memory: the reading stops at the first missing index.
+      {"action=sendMessages&messageCount=999999999", "the field \"recepient0\" is missing"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=999999999",
+       "the field \"recepient1\" is missing"},
   };
   for (const Case& c : cases) {
     auto parsed = parseRequest(frame + c.fields);
