@@ -108,9 +108,23 @@ std::map<std::int64_t, std::string> acceptedIn(const std::string& answer) {
   return out;
 }
 
+// The ids in the outbound queue, in order.
+std::vector<std::int64_t> queuedIds(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::vector<std::int64_t> ids;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return ids;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT message_id FROM outbox ORDER BY message_id", -1, &s, nullptr) == SQLITE_OK)
+    while (sqlite3_step(s) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(s, 0));
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return ids;
+}
+
 // Requests that arrive together share commits; whatever was answered as
-// accepted is in the store when it is opened again, and a batch that failed
-// in a shared commit left nothing behind while the others of its group stayed.
+// accepted is in the store, and in the outbound queue, when it is opened
+// again, and a batch that failed in a shared commit left nothing behind
+// (no queue rows either) while the others of its group stayed.
 TEST(GatewayConcurrency, EveryAcceptedMessageIsStoredAfterReopening) {
   constexpr int kClients = 16;
   constexpr int kRequests = 12;
@@ -137,6 +151,7 @@ TEST(GatewayConcurrency, EveryAcceptedMessageIsStoredAfterReopening) {
   std::uint64_t commits = 0;
   {
     EmbeddedGateway gateway(path, EmbeddedOptions{"127.0.0.1", 0, false, kCost});
+    gateway.outbox().setUpstream("kannel");  // queue every message, with no worker taking them away
     std::latch ready(kClients);
     std::vector<std::thread> clients;
     for (int c = 0; c < kClients; ++c) {
@@ -175,6 +190,9 @@ TEST(GatewayConcurrency, EveryAcceptedMessageIsStoredAfterReopening) {
   for (const auto& m : reopened.messages("shared", 100000)) stored[m.id] = m.recipient;
   EXPECT_EQ(stored, answered);
   EXPECT_EQ(answered.size(), static_cast<size_t>(kClients * kRequests - refusedBatches.load()) * 3);
+  std::vector<std::int64_t> ids;
+  for (const auto& [id, recipient] : answered) ids.push_back(id);
+  EXPECT_EQ(queuedIds(path), ids);
 }
 
 // A second store object on the same file stands for another process (the
