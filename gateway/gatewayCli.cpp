@@ -3,6 +3,7 @@
 
 #include "gateway/gatewayDefaults.h"
 #include "gateway/gatewayDelivery.h"
+#include "gateway/gatewayMemory.h"
 #include "gateway/gatewayOutbox.h"
 #include "gateway/gatewayServer.h"
 #include "gateway/gatewaySignals.h"
@@ -186,6 +187,7 @@ int serve(const Args& args, Io& io) {
   const UpstreamConfig upstream = loadUpstream(path);
 
   blockStopSignals();
+  shareMemoryPools();
   GatewayStore store(path);
   Outbox outbox(path);
   outbox.setUpstream(upstream.kind);

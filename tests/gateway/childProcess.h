@@ -25,6 +25,8 @@ public:
   void interrupt();
   /// Waits for the child's end; its exit status, or -1 when a signal ended it.
   int wait();
+  /// The child's process id.
+  int pid() const { return pid_; }
 
 private:
   int pid_ = -1;
