@@ -2,13 +2,18 @@
 #include "gateway/gatewayCli.h"
 
 #include "gateway/gatewayDefaults.h"
+#include "gateway/gatewayDelivery.h"
+#include "gateway/gatewayMemory.h"
+#include "gateway/gatewayOutbox.h"
 #include "gateway/gatewayServer.h"
 #include "gateway/gatewaySignals.h"
+#include "gateway/gatewayUpstream.h"
 
 #include <charconv>
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace quorvel::gateway {
@@ -28,7 +33,9 @@ Commands:
   account set-credits    change the balance of an account
   account set-password   change the password of an account
   account list           show the accounts and their balances
-  messages               show accepted messages, newest first
+  messages               show accepted messages and their delivery, newest first
+  upstream set           send messages on through Kannel, or keep them here
+  upstream show          show where messages go (never the password)
 
 Every command takes --db PATH (default: $XDG_DATA_HOME/quorvel/gateway.sqlite,
 with ~/.local/share for an unset XDG_DATA_HOME) and --help.
@@ -150,6 +157,24 @@ std::string oneLine(std::string text) {
   return text;
 }
 
+// The address Kannel reports to when the settings name none: the listen
+// address, with the loopback address for a wildcard.
+std::string reportBase(const ListenAddress& address, int port) {
+  std::string host = address.host;
+  if (host == "0.0.0.0") host = "127.0.0.1";
+  if (host == "::") host = "::1";
+  const bool v6 = host.find(':') != std::string::npos;
+  return "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+UpstreamConfig loadUpstream(const std::string& storePath) {
+  try {
+    return loadUpstreamConfig(upstreamConfigPath(storePath));
+  } catch (const UpstreamError& e) {
+    throw std::runtime_error(std::string(e.what()) + " (fix it with \"quorvel-gateway upstream set\")");
+  }
+}
+
 int serve(const Args& args, Io& io) {
   ListenAddress address{kDefaultHost, kDefaultPort};
   if (const std::string* listen = args.option("listen")) {
@@ -159,10 +184,20 @@ int serve(const Args& args, Io& io) {
   }
   const std::string path = storePath(args);
 
+  const UpstreamConfig upstream = loadUpstream(path);
+
   blockStopSignals();
+  shareMemoryPools();
   GatewayStore store(path);
+  Outbox outbox(path);
+  outbox.setUpstream(upstream.kind);
   GatewayService service(store);
-  GatewayServer server(service, ServerOptions{address.host, address.port});
+  ServerOptions serverOptions{address.host, address.port};
+  if (upstream.kannel())
+    serverOptions.reportHandler = [&](const std::multimap<std::string, std::string>& q) {
+      return deliveryReport(outbox, upstream.dlrKey, q);
+    };
+  GatewayServer server(service, serverOptions);
   int port = 0;
   try {
     port = server.bind();
@@ -181,9 +216,17 @@ int serve(const Args& args, Io& io) {
     io.out << "Created the account \"" << kDefaultAccount << "\" with the password \"" << kDefaultPassword
            << "\" and " << kDefaultCredits << " credits (the composer's default settings)." << std::endl;
 
+  std::unique_ptr<DeliveryWorker> worker;
+  if (upstream.kannel()) {
+    io.out << "Upstream: Kannel at " << upstream.url << " (messages waiting are sent now)" << std::endl;
+    worker = std::make_unique<DeliveryWorker>(outbox, upstream, reportBase(address, port));
+    worker->start();
+  }
+
   server.start();
   waitForStopSignal();
   server.stop();
+  if (worker) worker->stop();
   io.out << "Stopped." << std::endl;
   return 0;
 }
@@ -270,10 +313,58 @@ int listMessages(const Args& args, Io& io) {
     io.out << "No messages.\n";
     return 0;
   }
-  io.out << "ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tTEXT\n";
-  for (const auto& m : messages)
+  io.out << "ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tTEXT\tSTATUS TIME (UTC)\tUPSTREAM SAID\n";
+  for (const auto& m : messages) {
     io.out << m.id << "\t" << m.time << "\t" << oneLine(m.account) << "\t" << oneLine(m.recipient) << "\t"
-           << m.status << "\t" << oneLine(m.text) << "\n";
+           << m.status << "\t" << oneLine(m.text);
+    // Messages kept here only have no delivery columns.
+    if (!m.statusTime.empty()) io.out << "\t" << m.statusTime << "\t" << oneLine(m.upstreamStatus);
+    io.out << "\n";
+  }
+  return 0;
+}
+
+int upstreamSet(const Args& args, Io& io) {
+  const std::string& kind = args.positional[0];
+  const std::string path = storePath(args);
+  const std::string configPath = upstreamConfigPath(path);
+  UpstreamConfig config = loadUpstream(path);
+  if (kind == "store") {
+    for (const char* o : {"url", "user", "password", "from", "smsc", "dlr-url"})
+      if (args.option(o)) throw UsageError(std::string("--") + o + " belongs to \"upstream set kannel\"");
+    config.kind = "store";
+  } else if (kind == "kannel") {
+    const bool wasKannel = config.kannel();
+    config.kind = "kannel";
+    auto take = [&](const char* name, std::string& field, bool required) {
+      if (const std::string* v = args.option(name)) field = *v;
+      else if (required && !wasKannel) throw UsageError(std::string("missing --") + name);
+    };
+    take("url", config.url, true);
+    take("user", config.user, true);
+    if (args.option("password")) config.password = requirePassword(args, io);
+    else if (!wasKannel) throw UsageError("missing --password");
+    take("from", config.from, false);
+    take("smsc", config.smsc, false);
+    take("dlr-url", config.dlrBase, false);
+  } else {
+    throw UsageError("the upstream is \"store\" or \"kannel\", not \"" + kind + "\"");
+  }
+  try {
+    saveUpstreamConfig(configPath, config);
+  } catch (const UpstreamError& e) {
+    io.err << kProgram << ": " << e.what() << "\n";
+    return 1;
+  }
+  GatewayStore store(path);
+  Outbox(path).setUpstream(config.kind);
+  io.out << describeUpstream(loadUpstreamConfig(configPath));
+  io.out << "Saved in " << configPath << ". A running gateway uses it from its next start.\n";
+  return 0;
+}
+
+int upstreamShow(const Args& args, Io& io) {
+  io.out << describeUpstream(loadUpstream(storePath(args)));
   return 0;
 }
 
@@ -324,6 +415,31 @@ Shows the newest accepted messages first: at most N (default 20), of one
 account or of all.
 )",
        listMessages},
+      {{"upstream", "set"}, {"url", "user", "password", "from", "smsc", "dlr-url", "db"}, {"KIND"}, 0,
+       R"(Usage: quorvel-gateway upstream set kannel --url URL --user NAME --password P
+                                   [--from SENDER] [--smsc ID] [--dlr-url URL] [--db PATH]
+       quorvel-gateway upstream set store [--db PATH]
+
+kannel: accepted messages are queued and handed to Kannel's sendsms interface
+  --url URL       e.g. http://127.0.0.1:13013/cgi-bin/sendsms (Kannel's sendsms-port)
+  --user NAME     a sendsms-user of Kannel, with its --password (- reads it
+                  from standard input)
+  --from SENDER   the sender number or name; Kannel's default when left out
+  --smsc ID       route through this smsc-id of Kannel only
+  --dlr-url URL   how Kannel reaches this gateway for delivery reports
+                  (default: the address the gateway listens on)
+  Options left out keep their earlier values.
+store: messages are kept in the store and not sent on (the default).
+
+The settings go to upstream.conf beside the store, readable by its owner only.
+)",
+       upstreamSet},
+      {{"upstream", "show"}, {"db"}, {}, 0,
+       R"(Usage: quorvel-gateway upstream show [--db PATH]
+
+Shows where accepted messages go. The password is never shown.
+)",
+       upstreamShow},
   };
   return all;
 }
@@ -370,6 +486,10 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
   }
   const Command* command = findCommand(args);
   if (!command) {
+    if (args[0] == "upstream") {
+      err << kProgram << ": use \"upstream set kannel|store\" or \"upstream show\"\n";
+      return 2;
+    }
     if (args[0] == "account") {
       const bool help = args.size() > 1 && isHelp(args[1]);
       (help ? out : err) << kAccountHelp;

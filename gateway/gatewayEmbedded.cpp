@@ -7,13 +7,34 @@ namespace quorvel::gateway {
 
 EmbeddedGateway::EmbeddedGateway(const std::string& storePath, EmbeddedOptions options)
     : store_(storePath),
+      outbox_(storePath),
+      upstream_(options.upstream),
       service_(store_, options.cost),
-      server_(service_, ServerOptions{options.host, options.port}) {
+      server_(service_, serverOptions(options)) {
+  outbox_.setUpstream(upstream_.kind);
   if (options.defaultAccount) addDefaultAccountIfEmpty(store_, options.cost);
   port_ = server_.start();
+  if (upstream_.kannel()) {
+    worker_ = std::make_unique<DeliveryWorker>(outbox_, upstream_, url());
+    worker_->start();
+  }
 }
 
-EmbeddedGateway::~EmbeddedGateway() { server_.stop(); }
+EmbeddedGateway::~EmbeddedGateway() { stop(); }
+
+void EmbeddedGateway::stop() {
+  server_.stop();
+  if (worker_) worker_->stop();
+}
+
+ServerOptions EmbeddedGateway::serverOptions(const EmbeddedOptions& options) {
+  ServerOptions o{options.host, options.port};
+  if (options.upstream.kannel())
+    o.reportHandler = [this](const std::multimap<std::string, std::string>& q) {
+      return deliveryReport(outbox_, upstream_.dlrKey, q);
+    };
+  return o;
+}
 
 std::string EmbeddedGateway::url() const {
   const std::string& host = server_.host();

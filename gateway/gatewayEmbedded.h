@@ -1,8 +1,11 @@
 // A whole gateway inside the calling process, for tests of its clients.
 #pragma once
 
+#include "gateway/gatewayDelivery.h"
 #include "gateway/gatewayServer.h"
+#include "gateway/gatewayUpstream.h"
 
+#include <memory>
 #include <string>
 
 namespace quorvel::gateway {
@@ -12,6 +15,7 @@ struct EmbeddedOptions {
   int port = 0;                    ///< 0: a free port chosen by the system
   bool defaultAccount = true;      ///< create nobody / pqr456 with 100 credits
   HashCost cost = {};              ///< lower it to make new accounts quick
+  UpstreamConfig upstream = {};    ///< "kannel" starts the delivery worker
 };
 
 /// Opens (or creates) the store at \p storePath, creates the default account
@@ -26,13 +30,21 @@ public:
   /// "http://" + host + ":" + port, the text for the composer's server URL.
   std::string url() const;
   GatewayStore& store() { return store_; }
-  /// Stops serving; the store stays open.
-  void stop() { server_.stop(); }
+  Outbox& outbox() { return outbox_; }
+  /// The delivery worker; null unless the upstream is kannel.
+  DeliveryWorker* delivery() { return worker_.get(); }
+  /// Stops serving and delivering; the store stays open.
+  void stop();
 
 private:
+  ServerOptions serverOptions(const EmbeddedOptions& options);
+
   GatewayStore store_;
+  Outbox outbox_;
+  UpstreamConfig upstream_;
   GatewayService service_;
   GatewayServer server_;
+  std::unique_ptr<DeliveryWorker> worker_;
   int port_ = 0;
 };
 

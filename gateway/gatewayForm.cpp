@@ -1,6 +1,8 @@
 // Decoding of application/x-www-form-urlencoded request bodies.
 #include "gateway/gatewayForm.h"
 
+#include <array>
+
 namespace quorvel::gateway {
 
 namespace {
@@ -12,7 +14,103 @@ int hexValue(char c) {
   return -1;
 }
 
+// The characters that end a run of text taken over as it is ("=" only counts in a name).
+constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'&', '%', '+', '\r', '\n', '='}) table[c] = true;
+  return table;
+}();
+
+bool special(char c, bool inValue) {
+  return kSpecial[static_cast<unsigned char>(c)] && !(inValue && c == '=');
+}
+
 } // namespace
+
+void FormReader::putRun(std::string_view run) {
+  flushLineBreaks();
+  target().append(run);
+  started_ = true;
+}
+
+void FormReader::flushLineBreaks() {
+  if (lineBreaks_.empty()) return;
+  target().append(lineBreaks_);
+  lineBreaks_.clear();
+  started_ = true;
+}
+
+void FormReader::endField() {
+  if (started_) sink_(name_, value_);
+  name_.clear();
+  value_.clear();
+  inValue_ = false;
+  started_ = false;
+}
+
+void FormReader::feed(std::string_view piece) {
+  size_t i = 0;
+  while (good_ && i < piece.size()) {
+    if (escapeDigits_ >= 0) {
+      const int digit = hexValue(piece[i++]);
+      if (digit < 0) {
+        good_ = false;
+        break;
+      }
+      escapeValue_ = escapeValue_ * 16 + digit;
+      if (++escapeDigits_ == 2) {
+        escapeDigits_ = -1;
+        target() += static_cast<char>(escapeValue_);
+      }
+      continue;
+    }
+    size_t end = i;
+    while (end < piece.size() && !special(piece[end], inValue_)) ++end;
+    if (end > i) {
+      putRun(piece.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    switch (const char c = piece[i++]) {
+      case '\r':
+      case '\n': lineBreaks_ += c; break;
+      case '+':
+        flushLineBreaks();
+        target() += ' ';
+        started_ = true;
+        break;
+      case '&':
+        flushLineBreaks();
+        endField();
+        break;
+      case '=':
+        flushLineBreaks();
+        inValue_ = true;
+        started_ = true;
+        break;
+      case '%':
+        flushLineBreaks();
+        started_ = true;
+        escapeDigits_ = 0;
+        escapeValue_ = 0;
+        break;
+    }
+  }
+  // Nothing of a broken body is kept.
+  if (!good_) {
+    name_ = std::string();
+    value_ = std::string();
+    lineBreaks_ = std::string();
+  }
+}
+
+bool FormReader::finish() {
+  if (escapeDigits_ >= 0) good_ = false;
+  if (!good_) return false;
+  lineBreaks_.clear();
+  endField();
+  return true;
+}
 
 std::optional<std::string> formDecode(const std::string& text) {
   std::string out;
@@ -36,23 +134,10 @@ std::optional<std::string> formDecode(const std::string& text) {
 }
 
 std::optional<std::vector<FormField>> parseForm(const std::string& body) {
-  size_t end = body.size();
-  while (end > 0 && (body[end - 1] == '\r' || body[end - 1] == '\n')) --end;
-
   std::vector<FormField> fields;
-  size_t start = 0;
-  while (start < end) {
-    size_t amp = body.find('&', start);
-    if (amp == std::string::npos || amp > end) amp = end;
-    const std::string part = body.substr(start, amp - start);
-    start = amp + 1;
-    if (part.empty()) continue;
-    const size_t eq = part.find('=');
-    auto name = formDecode(part.substr(0, eq));
-    auto value = formDecode(eq == std::string::npos ? std::string() : part.substr(eq + 1));
-    if (!name || !value) return std::nullopt;
-    fields.emplace_back(std::move(*name), std::move(*value));
-  }
+  FormReader reader([&](const std::string& name, const std::string& value) { fields.emplace_back(name, value); });
+  reader.feed(body);
+  if (!reader.finish()) return std::nullopt;
   return fields;
 }
 

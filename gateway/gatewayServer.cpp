@@ -22,9 +22,15 @@ public:
   void widenBacklog() { raiseListenBacklog(static_cast<int>(svr_sock_.load())); }
 };
 
-void apply(const Answer& answer, httplib::Response& res) {
+// Moves the body over: a large batch's answer is not copied.
+void apply(Answer&& answer, httplib::Response& res) {
   res.status = answer.status;
-  res.set_content(answer.body, answer.contentType.c_str());
+  res.body = std::move(answer.body);
+  res.set_header("Content-Type", answer.contentType);
+}
+
+Answer tooLargeAnswer(std::size_t limit) {
+  return errorAnswer("the request is larger than the gateway takes (" + std::to_string(limit) + " bytes)", 413);
 }
 
 void refuseMethod(const httplib::Request& req, httplib::Response& res) {
@@ -50,15 +56,19 @@ const char* reasonText(int status) {
 
 enum class BodyRead { Complete, TooLarge, Broken };
 
-// \p status is the response's status, which the library sets while reading.
-BodyRead readBody(const httplib::ContentReader& reader, std::size_t limit, std::string& body, const int& status) {
+// Hands the body on piece by piece to \p take. \p status is the response's
+// status, which the library sets while reading.
+template <class Take>
+BodyRead readBody(const httplib::ContentReader& reader, std::size_t limit, Take take, const int& status) {
   bool tooLarge = false;
+  std::size_t size = 0;
   const bool ok = reader([&](const char* data, std::size_t n) {
-    if (body.size() + n > limit) {
+    if (n > limit - size) {
       tooLarge = true;
       return false;
     }
-    body.append(data, n);
+    size += n;
+    take(std::string_view(data, n));
     return true;
   });
   if (ok) return BodyRead::Complete;
@@ -96,21 +106,26 @@ struct GatewayServer::Impl {
                            const httplib::ContentReader& reader) { post(req, res, reader); });
     auto refuseWithBody = [this](const httplib::Request& req, httplib::Response& res,
                                  const httplib::ContentReader& reader) {
-      std::string ignored;
-      if (readBody(reader, options.maxBodyBytes, ignored, res.status) == BodyRead::TooLarge)
-        return apply(plainAnswer(413, "Request body too large"), res);
+      if (readBody(reader, options.maxBodyBytes, [](std::string_view) {}, res.status) == BodyRead::TooLarge)
+        return apply(tooLargeAnswer(options.maxBodyBytes), res);
       refuseMethod(req, res);
     };
     http.Put(".*", refuseWithBody);
     http.Patch(".*", refuseWithBody);
     http.Delete(".*", refuseWithBody);
+    if (options.reportHandler)
+      http.Get("/dlr", [this](const httplib::Request& req, httplib::Response& res) {
+        apply(options.reportHandler(req.params), res);
+      });
     http.Get(".*", refuseMethod);
     http.Options(".*", refuseMethod);
 
     // Answers the library makes on its own (a malformed request line, ...)
     // get a body too, and with it a Content-Length.
-    http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-      if (res.body.empty()) apply(plainAnswer(res.status, reasonText(res.status)), res);
+    http.set_error_handler([this](const httplib::Request&, httplib::Response& res) {
+      if (!res.body.empty()) return;
+      if (res.status == 413) return apply(tooLargeAnswer(options.maxBodyBytes), res);
+      apply(plainAnswer(res.status, reasonText(res.status)), res);
     });
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
       apply(plainAnswer(500, "Internal server error"), res);
@@ -118,14 +133,28 @@ struct GatewayServer::Impl {
   }
 
   void post(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-    std::string body;
-    switch (readBody(reader, options.maxBodyBytes, body, res.status)) {
-      case BodyRead::TooLarge: return apply(plainAnswer(413, "Request body too large"), res);
+    if (req.path != kPath) {
+      if (readBody(reader, options.maxBodyBytes, [](std::string_view) {}, res.status) == BodyRead::TooLarge)
+        return apply(tooLargeAnswer(options.maxBodyBytes), res);
+      return apply(plainAnswer(404, "Not found"), res);
+    }
+    try {
+      answer(res, reader);
+    } catch (...) {
+      // Only the decoding can throw here (out of memory); the service never does.
+      apply(errorAnswer("the gateway ran out of memory, nothing was sent", 500), res);
+    }
+  }
+
+  void answer(httplib::Response& res, const httplib::ContentReader& reader) {
+    RequestReader request;
+    auto feed = [&](std::string_view piece) { request.feed(piece); };
+    switch (readBody(reader, options.maxBodyBytes, feed, res.status)) {
+      case BodyRead::TooLarge: return apply(tooLargeAnswer(options.maxBodyBytes), res);
       case BodyRead::Broken: return apply(plainAnswer(400, "The request body could not be read"), res);
       case BodyRead::Complete: break;
     }
-    if (req.path != kPath) return apply(plainAnswer(404, "Not found"), res);
-    apply(service.handle(body), res);
+    apply(service.handle(request.finish()), res);
   }
 };
 

@@ -4,17 +4,26 @@
 #include "gateway/gatewayService.h"
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 namespace quorvel::gateway {
 
+/// The largest request body taken: room for a batch of 100,000 messages of
+/// 160 characters (about 20 MB as a form) with a margin.
+inline constexpr std::size_t kMaxBodyBytes = std::size_t{32} << 20;
+
 struct ServerOptions {
   std::string host = "127.0.0.1";
   int port = 9333;               ///< 0: any free port
   std::size_t threads = 16;      ///< connections served at once
-  std::size_t maxBodyBytes = 1 << 20;
+  std::size_t maxBodyBytes = kMaxBodyBytes;
+  /// When set, GET /dlr (the upstream's delivery reports) goes here with
+  /// the decoded query fields.
+  std::function<Answer(const std::multimap<std::string, std::string>&)> reportHandler = nullptr;
 };
 
 /// The address could not be bound; the text says which and why.
@@ -29,8 +38,9 @@ private:
 };
 
 /// HTTP server in front of a GatewayService. Answers POST /kavri through the
-/// service; other methods on /kavri get 405, other paths 404, bodies over
-/// the limit 413. Every answer carries a Content-Length.
+/// service, decoding the body while it arrives; other methods on /kavri get
+/// 405, other paths 404, bodies over the limit 413 with an "[ERROR]"
+/// document. Every answer carries a Content-Length.
 class GatewayServer {
 public:
   GatewayServer(GatewayService& service, ServerOptions options = {});

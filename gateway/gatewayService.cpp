@@ -5,7 +5,9 @@
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
 
+#include <new>
 #include <stdexcept>
+#include <variant>
 
 namespace quorvel::gateway {
 
@@ -18,6 +20,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Compilers without aggregate deduction (clang before 17) need the guide.
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
 
@@ -68,23 +73,25 @@ std::optional<Account> GatewayService::signIn(const std::string& login, const st
   return account;
 }
 
-Answer GatewayService::credits(const Account& account) {
-  auto balance = store_.balance(account.id);
-  return balance ? creditAnswer(*balance) : loginPage();
-}
+// The balance read with the account at sign-in, a moment ago: reading it
+// again would only cost a second query on the busiest path.
+Answer GatewayService::credits(const Account& account) { return creditAnswer(account.balance); }
 
-Answer GatewayService::send(const Account& account, const SendRequest& request) {
+Answer GatewayService::send(const Account& account, SendRequest& request) {
   std::vector<SendResult> results(request.items.size());
   std::vector<NewMessage> payable;
   std::vector<size_t> payableIndex;
+  payable.reserve(request.items.size());
+  payableIndex.reserve(request.items.size());
   for (size_t i = 0; i < request.items.size(); ++i) {
-    const SendItem& item = request.items[i];
+    SendItem& item = request.items[i];
     if (!holdsDigit(item.recipient)) {
       results[i].outcome = Outcome::NoPhoneNumber;
     } else if (item.text.empty()) {
       results[i].outcome = Outcome::EmptyText;
     } else {
-      payable.push_back({item.recipient, item.text});
+      // The answer needs only the recipients: the texts move on to the store.
+      payable.push_back({item.recipient, std::move(item.text)});
       payableIndex.push_back(i);
     }
   }
@@ -99,6 +106,7 @@ Answer GatewayService::send(const Account& account, const SendRequest& request) 
     return errorAnswer(why);
   }
   const AcceptResult accepted = store_.acceptMessages(account.id, payable);
+  payable = {};
   for (size_t k = 0; k < payableIndex.size(); ++k) {
     SendResult& r = results[payableIndex[k]];
     if (k < accepted.ids.size())
@@ -109,26 +117,41 @@ Answer GatewayService::send(const Account& account, const SendRequest& request) 
   return sendAnswer(request.items, results, accepted.balance);
 }
 
-Answer GatewayService::handle(const std::string& body) {
-  auto parsed = parseRequest(body);
+Answer GatewayService::act(ReadRequest& parsed) {
   if (auto* error = std::get_if<RequestError>(&parsed)) return errorAnswer(error->message);
-  const ParsedRequest& request = std::get<ParsedRequest>(parsed);
+  ParsedRequest& request = std::get<ParsedRequest>(parsed);
 
+  auto account = signIn(request.login, request.password);
+  if (!account) return loginPage();
+  return std::visit(Overloaded{
+                        [&](const RequestError& e) { return errorAnswer(e.message); },
+                        [&](const CreditQuery&) { return credits(*account); },
+                        [&](SendRequest& s) { return send(*account, s); },
+                        [&](const AccountPageRequest&) {
+                          auto balance = store_.balance(account->id);
+                          return balance ? accountPage(account->name, *balance) : loginPage();
+                        },
+                    },
+                    request.action);
+}
+
+Answer GatewayService::handle(ReadRequest request) noexcept {
   try {
-    auto account = signIn(request.login, request.password);
-    if (!account) return loginPage();
-    return std::visit(Overloaded{
-                          [&](const RequestError& e) { return errorAnswer(e.message); },
-                          [&](const CreditQuery&) { return credits(*account); },
-                          [&](const SendRequest& s) { return send(*account, s); },
-                          [&](const AccountPageRequest&) {
-                            auto balance = store_.balance(account->id);
-                            return balance ? accountPage(account->name, *balance) : loginPage();
-                          },
-                      },
-                      request.action);
+    return act(request);
+  } catch (const std::bad_alloc&) {
+    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
   } catch (const std::exception& e) {
     return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
+  } catch (...) {
+    return errorAnswer("the gateway failed, nothing was sent", 500);
+  }
+}
+
+Answer GatewayService::handle(const std::string& body) noexcept {
+  try {
+    return handle(parseRequest(body));
+  } catch (...) {
+    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
   }
 }
 

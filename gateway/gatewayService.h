@@ -39,15 +39,18 @@ public:
   /// another cost is hashed anew at its next successful sign-in.
   explicit GatewayService(GatewayStore& store, HashCost cost = {});
 
-  /// Answers one request body. Never throws: a failing store yields an
-  /// ERROR answer with status 500, and nothing is filed or paid.
-  Answer handle(const std::string& body);
+  /// Answers one request body. Never throws: a failing store (or a lack of
+  /// memory) yields an ERROR answer with status 500, and nothing is filed or paid.
+  Answer handle(const std::string& body) noexcept;
+  /// Answers a request read with a RequestReader; never throws either.
+  Answer handle(ReadRequest request) noexcept;
 
   GatewayStore& store() { return store_; }
 
 private:
   std::optional<Account> signIn(const std::string& login, const std::string& password);
-  Answer send(const Account& account, const SendRequest& request);
+  Answer act(ReadRequest& request);
+  Answer send(const Account& account, SendRequest& request);
   Answer credits(const Account& account);
 
   GatewayStore& store_;

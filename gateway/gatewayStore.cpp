@@ -1,6 +1,8 @@
 // The gateway's SQLite store: accounts with their balances and every accepted message.
 #include "gateway/gatewayStore.h"
 
+#include "gateway/gatewayOutbox.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -12,7 +14,9 @@ namespace quorvel::gateway {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 2: the outbound queue (a store of version 1 gains its empty tables; the
+// messages it holds stay as they were and are not sent on).
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMs = 10000;
 
 const char* const kSchema = R"sql(
@@ -124,6 +128,8 @@ public:
   }
 
   std::int64_t lastId() { return sqlite3_last_insert_rowid(db_); }
+  /// True outside a transaction: also after an error that rolled one back.
+  bool autocommit() { return sqlite3_get_autocommit(db_) != 0; }
   int changes() { return sqlite3_changes(db_); }
 
 private:
@@ -184,7 +190,7 @@ void insertAccount(C& c, const std::string& name, const std::string& passwordHas
 
 } // namespace
 
-GatewayStore::GatewayStore(const std::string& path) : path_(path) {
+GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path_(path), options_(options) {
   std::error_code ec;
   const auto folder = std::filesystem::path(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ec);
@@ -200,6 +206,7 @@ GatewayStore::GatewayStore(const std::string& path) : path_(path) {
     if (found > kSchemaVersion)
       throw StoreError("the store " + path + " was written by a newer gateway (schema " + std::to_string(found) + ")");
     c->exec(kSchema);
+    c->exec(outboxSchema());
     c->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     tx.commit();
   }
@@ -289,11 +296,19 @@ std::vector<Account> GatewayStore::accounts() {
   return out;
 }
 
-AcceptResult GatewayStore::acceptMessages(std::int64_t accountId, const std::vector<NewMessage>& messages) {
-  std::lock_guard write(writeMutex_);
-  Lease c = lease();
-  Transaction tx(c, true);
+// One caller's batch on its way through the commit queue.
+struct GatewayStore::Batch : CommitQueue::Entry {
+  Batch(std::int64_t account, const std::vector<NewMessage>& m) : accountId(account), messages(m) {}
+  std::int64_t accountId;
+  const std::vector<NewMessage>& messages;
+  AcceptResult result;
+};
 
+namespace {
+
+// Files one batch inside the transaction held on \p c.
+template <class C>
+AcceptResult fileBatch(C& c, std::int64_t accountId, const std::vector<NewMessage>& messages) {
   // Read the balance only once the write lock is held: no other writer can
   // spend it between this read and the update below.
   Balance before;
@@ -305,6 +320,7 @@ AcceptResult GatewayStore::acceptMessages(std::int64_t accountId, const std::vec
   const auto payable = before.unlimited ? messages.size()
                                         : std::min<size_t>(messages.size(), static_cast<size_t>(before.credits));
   AcceptResult result{{}, before};
+  result.ids.reserve(payable);
   for (size_t i = 0; i < payable; ++i) {
     c->prepare("INSERT INTO messages (account_id, recipient, text, status) VALUES (?, ?, ?, 'accepted')")
         .bind(1, accountId)
@@ -320,32 +336,77 @@ AcceptResult GatewayStore::acceptMessages(std::int64_t accountId, const std::vec
         .step();
     result.balance.credits -= static_cast<std::int64_t>(payable);
   }
-  tx.commit();
   return result;
 }
+
+} // namespace
+
+AcceptResult GatewayStore::acceptMessages(std::int64_t accountId, const std::vector<NewMessage>& messages) {
+  Batch batch(accountId, messages);
+  if (options_.groupCommit) {
+    commits_.submit(batch, [this](CommitQueue::Group& group) { commitBatches(group); });
+  } else {
+    CommitQueue::Group alone{&batch};
+    commitBatches(alone);
+  }
+  if (batch.error) std::rethrow_exception(batch.error);
+  return std::move(batch.result);
+}
+
+// Each batch of the group in a savepoint of its own, so that one that fails
+// leaves the others of its group standing; one commit for them all.
+void GatewayStore::commitBatches(CommitQueue::Group& group) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  Transaction tx(c, true);
+  for (CommitQueue::Entry* entry : group) {
+    auto& batch = static_cast<Batch&>(*entry);
+    c->exec("SAVEPOINT batch");
+    try {
+      batch.result = fileBatch(c, batch.accountId, batch.messages);
+      c->exec("RELEASE batch");
+    } catch (...) {
+      batch.error = std::current_exception();
+      // An error that ended the whole transaction takes the group with it.
+      if (c->autocommit()) throw;
+      c->exec("ROLLBACK TO batch");
+      c->exec("RELEASE batch");
+    }
+  }
+  tx.commit();
+  ++batchCommits_;
+}
+
+// A queued message shows its delivery state instead of "accepted".
+#define kStateColumns "coalesce(o.state, m.status), coalesce(o.upstream_status, ''), coalesce(o.status_time, '')"
+#define kOutboxJoin "LEFT JOIN outbox o ON o.message_id = m.id"
 
 std::vector<StoredMessage> GatewayStore::messages(const std::optional<std::string>& account, std::size_t limit) {
   Lease c = lease();
   const auto cap = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
   std::vector<StoredMessage> out;
   auto collect = [&](Statement& s) {
-    while (s.step()) out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5)});
+    while (s.step())
+      out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5), s.text(6), s.text(7)});
   };
   if (account) {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
-        "JOIN accounts a ON a.id = m.account_id WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
     s.bind(1, *account).bind(2, cap);
     collect(s);
   } else {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, m.status FROM messages m "
-        "JOIN accounts a ON a.id = m.account_id ORDER BY m.id DESC LIMIT ?");
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " ORDER BY m.id DESC LIMIT ?");
     s.bind(1, cap);
     collect(s);
   }
   return out;
 }
+
+#undef kStateColumns
+#undef kOutboxJoin
 
 std::int64_t GatewayStore::messageCount() {
   Lease c = lease();

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "gateway/gatewayBalance.h"
+#include "gateway/gatewayCommitQueue.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -34,7 +36,9 @@ struct NewMessage {
   std::string text;
 };
 
-/// A filed message; \c time is UTC as "YYYY-MM-DD HH:MM:SS".
+/// A filed message; \c time is UTC as "YYYY-MM-DD HH:MM:SS". \c status is
+/// "accepted", or its delivery state once queued for an upstream, with the
+/// upstream's last word and its time.
 struct StoredMessage {
   std::int64_t id = 0;
   std::string time;
@@ -42,6 +46,8 @@ struct StoredMessage {
   std::string recipient;
   std::string text;
   std::string status;
+  std::string upstreamStatus;
+  std::string statusTime;
 };
 
 /// What acceptMessages did: the ids of the accepted messages (a prefix of
@@ -51,6 +57,13 @@ struct AcceptResult {
   Balance balance;
 };
 
+struct StoreOptions {
+  /// Batches filed at the same time share one transaction, and so one flush
+  /// to disk (group commit); each caller still returns only after the commit
+  /// that holds its batch. Off: one transaction and flush per batch.
+  bool groupCommit = true;
+};
+
 /// The store on one SQLite file. Safe to use from many threads at once: each
 /// thread borrows a connection of its own, and writers take the database's
 /// write lock before reading what they change (BEGIN IMMEDIATE), so a balance
@@ -58,7 +71,7 @@ struct AcceptResult {
 class GatewayStore {
 public:
   /// Opens or creates the store at \p path (its folder must exist).
-  explicit GatewayStore(const std::string& path);
+  explicit GatewayStore(const std::string& path, StoreOptions options = {});
   ~GatewayStore();
   GatewayStore(const GatewayStore&) = delete;
   GatewayStore& operator=(const GatewayStore&) = delete;
@@ -81,9 +94,13 @@ public:
 
   /// Files as many of \p messages as the balance pays for, in order, takes
   /// one credit for each, and returns what was filed. All in one transaction:
-  /// the batch is filed and paid for together or not at all.
+  /// the batch is filed and paid for together or not at all, and it is on
+  /// disk when this returns. Batches of other threads may share the
+  /// transaction (see StoreOptions), each still all or nothing.
   /// Throws StoreError when the account does not exist or the store fails.
   AcceptResult acceptMessages(std::int64_t accountId, const std::vector<NewMessage>& messages);
+  /// Transactions that filed batches so far: fewer than the batches when they shared.
+  std::uint64_t batchCommits() const { return batchCommits_; }
 
   /// The newest \p limit messages (all accounts, or one), newest first.
   std::vector<StoredMessage> messages(const std::optional<std::string>& account, std::size_t limit);
@@ -94,8 +111,11 @@ private:
   class Lease;
   friend class Lease;
 
+  struct Batch;
+
   Lease lease();
   void giveBack(std::unique_ptr<Connection> connection);
+  void commitBatches(CommitQueue::Group& group);
 
   std::string path_;
   std::mutex poolMutex_;
@@ -103,6 +123,9 @@ private:
   // Writers of this process queue here rather than in SQLite's busy handler,
   // which polls with sleeps; other processes are still kept out by the file lock.
   std::mutex writeMutex_;
+  StoreOptions options_;
+  CommitQueue commits_;
+  std::atomic<std::uint64_t> batchCommits_{0};
 };
 
 /// The default store file: $XDG_DATA_HOME/quorvel/gateway.sqlite, with

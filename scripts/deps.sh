@@ -5,7 +5,8 @@ set -eu
 PACKAGES="cmake make g++ pkg-config
   qt6-base-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev libical-dev
-  python3 openssl curl fonts-dejavu-core ccache"
+  python3 openssl curl fonts-dejavu-core ccache
+  kannel kannel-extras"
 
 missing=""
 for p in $PACKAGES; do

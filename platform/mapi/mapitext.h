@@ -11,6 +11,12 @@ namespace quorvel::mapi {
 
 /// \p s unchanged when it is UTF-8, else read as Windows-1252.
 std::string ensureUtf8(const std::string& s);
+/// How a conversion from a named character set went.
+enum class CharsetResult { ok, unknownCharset, badText };
+/// Converts \p bytes written in the character set \p charset (a registered
+/// name such as "ISO-8859-2") to UTF-8 in \p out.
+CharsetResult charsetToUtf8(const std::string& bytes, const std::string& charset,
+                            std::string& out);
 /// UTF-16 text with a byte-order mark to UTF-8; \p s unchanged otherwise.
 std::string utf16ToUtf8(const std::string& s);
 

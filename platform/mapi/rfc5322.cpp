@@ -3,6 +3,7 @@
 // have no Internet address, and a body kept byte for byte.
 #include "mapi/rfc5322.h"
 
+#include "mapi/mailheader.h"
 #include "mapi/mapitext.h"
 
 #include <cctype>
@@ -13,6 +14,15 @@
 
 namespace quorvel::mapi {
 namespace {
+
+// Text with a longer run of blanks or of other characters is written as
+// encoded words, which can be split anywhere: two runs and a few marks
+// always fit in the 998 octets a header line may hold.
+constexpr size_t kLongestRun = 300;
+// The longest message id written (the field name and brackets fit too).
+constexpr size_t kLongestId = 900;
+// The longest mail path (RFC 5321); longer text is no address.
+constexpr size_t kLongestAddress = 254;
 
 std::string withoutControls(const std::string& s) {
   std::string out = s;
@@ -42,27 +52,6 @@ std::string encodedWords(const std::string& s) {
       out += "\n ";
     out += "=?UTF-8?B?" + base64Encode(s.substr(i, end - i)) + "?=";
     i = end;
-  }
-  return out;
-}
-
-// Folds a printable ASCII text at blanks so lines stay near 78 characters.
-std::string foldAscii(const std::string& s, size_t used) {
-  std::string out;
-  size_t lineLen = used;
-  size_t i = 0;
-  while (i < s.size()) {
-    size_t next = s.find(' ', i + 1);
-    if (next == std::string::npos)
-      next = s.size();
-    std::string word = s.substr(i, next - i);
-    if (lineLen + word.size() > 78 && !out.empty() && word[0] == ' ') {
-      out += "\n";
-      lineLen = 0;
-    }
-    out += word;
-    lineLen += word.size();
-    i = next;
   }
   return out;
 }
@@ -97,20 +86,30 @@ std::string quoted(const std::string& s) {
   return out + "\"";
 }
 
-// A display name: atoms as they are, other ASCII quoted, the rest encoded.
-std::string phrase(const std::string& raw) {
+// Text that can be written as it is, folded at its own blanks into lines
+// within the limit: printable ASCII whose runs are not too long for one
+// line, and nothing a reader could take for an encoded word.
+bool foldable(const std::string& s) {
+  return isPrintableAscii(s) && longestRun(s) <= kLongestRun && s.find("=?") == std::string::npos;
+}
+
+// A display name: atoms as they are, other ASCII quoted, the rest (and names
+// with a word too long for a line) encoded.
+void addPhrase(HeaderField& h, const std::string& raw) {
   std::string s = trimmed(withoutControls(raw));
-  if (!isPrintableAscii(s))
-    return encodedWords(s);
   bool plain = !s.empty();
   for (char c : s)
     if (!isAtext(c) && c != ' ')
       plain = false;
-  return plain ? s : quoted(s);
+  const std::string text = plain ? s : quoted(s);
+  if (foldable(text))
+    h.addText(text);
+  else
+    h.addEncoded(s);
 }
 
 // user@host as an address, the local part quoted when it needs it; nullopt
-// when the text is no address.
+// when the text is no address, or longer than any mail path may be.
 std::optional<std::string> addrSpec(const std::string& raw) {
   std::string s = trimmed(raw);
   size_t at = s.rfind('@');
@@ -119,15 +118,22 @@ std::optional<std::string> addrSpec(const std::string& raw) {
   std::string local = s.substr(0, at), domain = s.substr(at + 1);
   if (!isDotAtom(domain))
     return std::nullopt;
-  return (isDotAtom(local) ? local : quoted(withoutControls(local))) + "@" + domain;
+  std::string mailbox = (isDotAtom(local) ? local : quoted(withoutControls(local))) + "@" + domain;
+  if (mailbox.size() > kLongestAddress)
+    return std::nullopt;
+  return mailbox;
 }
 
-std::string recipientText(const MailRecipient& r) {
+void addRecipient(HeaderField& h, const MailRecipient& r) {
   std::string name = r.name;
   if (auto mailbox = addrSpec(r.address)) {
-    if (trimmed(name).empty() || trimmed(name) == trimmed(r.address))
-      return *mailbox;
-    return phrase(name) + " <" + *mailbox + ">";
+    if (trimmed(name).empty() || trimmed(name) == trimmed(r.address)) {
+      h.add(" ", *mailbox);
+    } else {
+      addPhrase(h, name);
+      h.add(" ", "<" + *mailbox + ">");
+    }
+    return;
   }
   // No Internet address (an SMS recipient): the name, with the mobile number
   // when known, stands as an empty group.
@@ -135,24 +141,59 @@ std::string recipientText(const MailRecipient& r) {
     name += (trimmed(name).empty() ? "[" : " [") + r.mobile + "]";
   if (trimmed(name).empty())
     name = r.address;
-  return phrase(trimmed(name).empty() ? "unknown" : name) + ":;";
+  addPhrase(h, trimmed(name).empty() ? "unknown" : name);
+  h.glue(":;");
 }
 
+// Each recipient of \p type on a line of its own.
 std::string addressHeader(const char* field, const std::vector<MailRecipient>& all, ULONG type) {
-  std::string line;
+  HeaderField h(field);
+  bool any = false;
   for (const auto& r : all) {
     if (r.type != type)
       continue;
-    line += line.empty() ? std::string(field) + ": " : ",\n ";
-    line += recipientText(r);
+    if (any) {
+      h.glue(",");
+      h.breakLine();
+    }
+    addRecipient(h, r);
+    any = true;
   }
-  return line.empty() ? "" : line + "\n";
+  return any ? h.str() : "";
 }
 
 std::string fromHeader(const std::string& from) {
-  if (auto mailbox = addrSpec(from))
-    return "From: " + *mailbox + "\n";
-  return "From: " + phrase(from.empty() ? "unknown" : from) + ":;\n";
+  HeaderField h("From");
+  if (auto mailbox = addrSpec(from)) {
+    h.add(" ", *mailbox);
+  } else {
+    addPhrase(h, from.empty() ? "unknown" : from);
+    h.glue(":;");
+  }
+  return h.str();
+}
+
+std::string subjectHeader(const std::string& subject) {
+  HeaderField h("Subject");
+  std::string s = withoutControls(subject);
+  if (foldable(s))
+    h.addText(s);
+  else
+    h.addEncoded(s);
+  return h.str();
+}
+
+// A message id holds visible ASCII only; anything else (line breaks above
+// all, and the brackets that frame it) is dropped. An id too long for one
+// line is left out.
+std::string messageIdHeader(const std::string& id) {
+  std::string clean;
+  for (char c : id)
+    if (uint8_t(c) > 0x20 && uint8_t(c) < 0x7F && c != '<' && c != '>')
+      clean.push_back(c);
+  if (clean.empty() || clean.size() > kLongestId)
+    return "";
+  return "Message-ID: <" + clean + ">\n";
 }
 
 // 8bit keeps the text readable; anything a mail line cannot carry exactly
@@ -220,13 +261,8 @@ std::string renderMessage(const MailMessage& m) {
   out += addressHeader("To", m.recipients, MAPI_TO);
   out += addressHeader("Cc", m.recipients, MAPI_CC);
   out += addressHeader("Bcc", m.recipients, MAPI_BCC);
-  std::string subject = withoutControls(m.subject);
-  out += "Subject: " +
-         (isPrintableAscii(subject) && subject.size() <= 900 ? foldAscii(subject, 9)
-                                                             : encodedWords(subject)) +
-         "\n";
-  if (!m.messageId.empty())
-    out += "Message-ID: <" + m.messageId + ">\n";
+  out += subjectHeader(m.subject);
+  out += messageIdHeader(m.messageId);
   out += std::string("X-Priority: ") + xPriority(m.priority) + "\n";
   out += std::string("Importance: ") + importanceWord(m.importance) + "\n";
   out += "MIME-Version: 1.0\n";

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <string_view>
 
 namespace quorvel::mapi {
 namespace {
@@ -34,18 +35,75 @@ bool startsWithNoCase(const std::string& s, const std::string& prefix) {
   return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
+// The parameter part of a property line, in upper case ("" without a colon).
+// Only the start of a line is searched, so that a long run of folded lines
+// costs no more than its length.
+std::string upperHead(const std::string& line) {
+  constexpr size_t kLongestHead = 1000;
+  size_t colon = std::string_view(line).substr(0, kLongestHead).find(':');
+  return colon == std::string::npos ? "" : upperAscii(line.substr(0, colon));
+}
+
 bool isQuotedPrintableLine(const std::string& line) {
-  size_t colon = line.find(':');
-  return colon != std::string::npos &&
-         upperAscii(line.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
+  return upperHead(line).find("QUOTED-PRINTABLE") != std::string::npos;
+}
+
+bool isBase64Line(const std::string& line) {
+  const std::string head = upperHead(line) + ";";
+  return head.find("BASE64") != std::string::npos || head.find("ENCODING=B;") != std::string::npos;
+}
+
+// A line of base64 data and nothing else.
+bool isBase64Text(const std::string& line) {
+  std::string t = trimmed(line);
+  if (t.empty())
+    return false;
+  for (char c : t)
+    if (!std::isalnum(uint8_t(c)) && c != '+' && c != '/' && c != '=')
+      return false;
+  return true;
+}
+
+bool isNameChar(char c) { return std::isalnum(uint8_t(c)) || c == '-'; }
+
+// Whether \p line starts a property of a name vCard writers use: a
+// quoted-printable soft break before such a line is a stray "=" at the end
+// of the value, not a continuation.
+bool startsKnownProperty(const std::string& line) {
+  static const char* const known[] = {
+      "BEGIN", "END", "VERSION", "FN", "N", "NICKNAME", "PHOTO", "BDAY", "ANNIVERSARY",
+      "GENDER", "ADR", "LABEL", "TEL", "EMAIL", "MAILER", "IMPP", "LANG", "TZ", "GEO",
+      "TITLE", "ROLE", "LOGO", "ORG", "MEMBER", "RELATED", "CATEGORIES", "NOTE", "PRODID",
+      "REV", "SORT-STRING", "SOUND", "UID", "CLIENTPIDMAP", "URL", "KEY", "FBURL",
+      "CALADRURI", "CALURI", "XML", "SOURCE", "KIND", "NAME", "PROFILE", "CLASS", "AGENT"};
+  size_t end = line.find_first_of(";:");
+  if (end == std::string::npos)
+    return false;
+  std::string name = line.substr(0, end);
+  if (size_t dot = name.find('.'); dot != std::string::npos)
+    name = name.substr(dot + 1); // a group such as "item1."
+  if (name.empty())
+    return false;
+  for (char c : name)
+    if (!isNameChar(c))
+      return false;
+  name = upperAscii(name);
+  if (name.rfind("X-", 0) == 0)
+    return true;
+  for (const char* k : known)
+    if (name == k)
+      return true;
+  return false;
 }
 
 // Physical lines joined into logical ones. Version 3.0 and 4.0 folding drops
 // the line break and one blank; version 2.1 keeps the blank. A
-// quoted-printable value ending in "=" continues on the next line.
+// quoted-printable value ending in "=" continues on the next line unless that
+// line starts a property; lines of bare base64 data after a base64 property
+// (version 2.1 writers often leave them unindented) belong to it.
 std::vector<Line> unfold(const std::string& text) {
   std::vector<Line> lines;
-  bool v21 = false, qpOpen = false;
+  bool v21 = false, qpOpen = false, base64Open = false;
   size_t pos = 0, number = 0;
   while (pos < text.size()) {
     size_t end = text.find_first_of("\r\n", pos);
@@ -56,11 +114,13 @@ std::vector<Line> unfold(const std::string& text) {
                                                 ? 2
                                                 : 1);
     ++number;
-    if (qpOpen && !lines.empty()) {
+    if (qpOpen && !lines.empty() && !startsKnownProperty(raw)) {
       lines.back().text.pop_back(); // the soft-break "="
       lines.back().text += raw;
     } else if (!raw.empty() && (raw[0] == ' ' || raw[0] == '\t') && !lines.empty()) {
       lines.back().text += v21 ? raw : raw.substr(1);
+    } else if (base64Open && isBase64Text(raw)) {
+      lines.back().text += trimmed(raw);
     } else {
       lines.push_back({raw, number});
     }
@@ -70,6 +130,7 @@ std::vector<Line> unfold(const std::string& text) {
     if (startsWithNoCase(cur, "VERSION:"))
       v21 = trimmed(cur.substr(8)) == "2.1";
     qpOpen = !cur.empty() && cur.back() == '=' && isQuotedPrintableLine(cur);
+    base64Open = !lines.empty() && isBase64Line(cur);
   }
   return lines;
 }
@@ -95,14 +156,32 @@ std::string unquote(std::string s) {
   return s;
 }
 
-std::string decodeCharset(const std::string& bytes, const std::string& charset) {
-  std::string cs = lowerAscii(charset);
+// The text of a value in \p charset as UTF-8. Sets other than UTF-8 and the
+// Western ones go through the C library's converters; when that fails the
+// text is read as UTF-8 or Windows-1252 and \p warning says so.
+std::string decodeCharset(const std::string& bytes, const std::string& charset,
+                          std::string& warning) {
+  std::string cs = lowerAscii(trimmed(charset));
   if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252" || cs == "cp1252")
     return cp1252ToUtf8(bytes);
+  if (cs.empty() || cs == "utf-8" || cs == "utf8" || cs == "us-ascii" || cs == "ascii")
+    return ensureUtf8(bytes);
+  std::string out;
+  switch (charsetToUtf8(bytes, charset, out)) {
+  case CharsetResult::ok:
+    return out;
+  case CharsetResult::unknownCharset:
+    warning = "unknown character set " + charset;
+    break;
+  case CharsetResult::badText:
+    warning = "text not valid in character set " + charset;
+    break;
+  }
+  warning += ", read as UTF-8 or Windows-1252";
   return ensureUtf8(bytes);
 }
 
-std::optional<Property> parseProperty(const std::string& line) {
+std::optional<Property> parseProperty(const std::string& line, std::string& warning) {
   // The name part ends at the first colon outside quoted parameter values.
   size_t colon = std::string::npos;
   bool quoted = false;
@@ -155,7 +234,7 @@ std::optional<Property> parseProperty(const std::string& line) {
   };
   if (equalsNoCase(param("ENCODING"), "QUOTED-PRINTABLE"))
     value = quotedPrintableDecode(value);
-  p.value = decodeCharset(value, param("CHARSET"));
+  p.value = decodeCharset(value, param("CHARSET"), warning);
   return p;
 }
 
@@ -238,6 +317,11 @@ uint64_t fnv1a(const std::string& s) {
 struct CardBuilder {
   std::vector<Property> props;
 
+  // Version 2.1 writes an agent's card right after an empty AGENT value.
+  bool opensAgentCard() const {
+    return !props.empty() && props.back().name == "AGENT" && trimmed(props.back().value).empty();
+  }
+
   // Apple's editors put the label of a grouped number on its own line.
   bool groupLabelSaysMobile(const std::string& group) const {
     if (group.empty())
@@ -267,7 +351,7 @@ struct CardBuilder {
       else if (p.name == "EMAIL" && (!email || (isPreferred(p) && !isPreferred(*email))))
         email = &p;
       else if (p.name == "TEL") {
-        if (hasType(p, "cell") || groupLabelSaysMobile(p.group)) {
+        if (hasType(p, "cell") || hasType(p, "mobile") || groupLabelSaysMobile(p.group)) {
           if (!cell || (isPreferred(p) && !isPreferred(*cell)))
             cell = &p;
         } else if (hasType(p, "work") && c.business.empty()) {
@@ -297,10 +381,9 @@ struct CardBuilder {
       problem = "card has no name";
       return std::nullopt;
     }
-    c.key = !uid.empty() ? "uid:" + uid
-                         : "h:" + std::to_string(fnv1a(c.displayName + '\n' + c.mobile + '\n' +
-                                                       c.email + '\n' + c.business + '\n' +
-                                                       c.home));
+    // Without a UID the name alone makes the key (cards of the same name are
+    // told apart by their order), so that editing a number keeps it.
+    c.key = !uid.empty() ? "uid:" + uid : "h:" + std::to_string(fnv1a(c.displayName));
     return c;
   }
 };
@@ -318,10 +401,19 @@ VCardResult parseVCards(const std::string& input, const std::string& source) {
   auto skip = [&](size_t line, const std::string& why) {
     result.warnings.push_back(source + ":" + std::to_string(line) + ": card skipped: " + why);
   };
+  int agentDepth = 0; // inside a version 2.1 agent's card, which is no contact
   for (const Line& line : unfold(text)) {
     std::string t = trimmed(line.text);
     if (t.empty())
       continue;
+    if (agentDepth > 0) {
+      agentDepth += equalsNoCase(t, "BEGIN:VCARD") ? 1 : equalsNoCase(t, "END:VCARD") ? -1 : 0;
+      continue;
+    }
+    if (equalsNoCase(t, "BEGIN:VCARD") && card && card->opensAgentCard()) {
+      agentDepth = 1;
+      continue;
+    }
     if (equalsNoCase(t, "BEGIN:VCARD")) {
       if (card)
         skip(cardLine, "no END:VCARD before the next card");
@@ -345,7 +437,10 @@ VCardResult parseVCards(const std::string& input, const std::string& source) {
     }
     if (!problem.empty())
       continue;
-    std::optional<Property> p = parseProperty(line.text);
+    std::string warning;
+    std::optional<Property> p = parseProperty(line.text, warning);
+    if (!warning.empty())
+      result.warnings.push_back(source + ":" + std::to_string(line.number) + ": " + warning);
     if (!p)
       problem = "line " + std::to_string(line.number) + " is not a property";
     else

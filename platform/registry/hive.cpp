@@ -62,6 +62,23 @@ void appendUtf8(std::string& out, unsigned long cp) {
   }
 }
 
+// Windows-1252 bytes 0x80..0x9F; the five unassigned ones keep their value.
+constexpr unsigned short kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Text that is not UTF-8 was written in the Western Windows code page, as
+// older editors and the Windows registry editor's ANSI exports do.
+std::string asUtf8(const std::string& s) {
+  if (isUtf8(s)) return s;
+  std::string out;
+  for (unsigned char c : s)
+    appendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
+  return out;
+}
+
 // UTF-8 text to UTF-16LE bytes followed by the terminating zero unit.
 std::string toUtf16le(const std::string& s) {
   std::string out;
@@ -106,9 +123,15 @@ std::string fromUtf16le(const std::string& b) {
 
 // --- writing ----------------------------------------------------------------
 
+// A quoted name or text; a line break (possible in names read from "\n")
+// is written as that escape so that the line stays one line.
 std::string quoted(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
     if (c == '\\' || c == '"') out.push_back('\\');
     out.push_back(c);
   }
@@ -163,13 +186,15 @@ std::string trimmed(const std::string& s) {
   return s.substr(a, b - a);
 }
 
-// Reads a quoted string starting at \p i (on the opening quote).
+// Reads a quoted string starting at \p i (on the opening quote) as UTF-8.
 bool readQuoted(const std::string& s, std::size_t& i, std::string& out) {
   if (i >= s.size() || s[i] != '"') return false;
+  std::string raw;
   for (++i; i < s.size(); ++i) {
     char c = s[i];
     if (c == '"') {
       ++i;
+      out += asUtf8(raw);
       return true;
     }
     if (c == '\\') {
@@ -178,7 +203,7 @@ bool readQuoted(const std::string& s, std::size_t& i, std::string& out) {
       if (c == 'n') c = '\n'; // written by some registry editors
       else if (c != '\\' && c != '"') return false;
     }
-    out.push_back(c);
+    raw.push_back(c);
   }
   return false;
 }
@@ -247,8 +272,23 @@ bool readData(const std::string& text, Value& v, bool& remove) {
   return false;
 }
 
-// Joins lines ending in a backslash with the next one, as long hex values are
-// wrapped; records the first line number of each logical line.
+// Whether \p line is a value line whose data is hex bytes, the only data
+// that is wrapped across lines.
+bool startsHexData(const std::string& line) {
+  std::size_t i = 0;
+  std::string name;
+  if (line.empty()) return false;
+  if (line[0] == '@') i = 1;
+  else if (!readQuoted(line, i, name)) return false;
+  while (i < line.size() && line[i] == ' ') ++i;
+  if (i >= line.size() || line[i] != '=') return false;
+  const std::string data = trimmed(line.substr(i + 1));
+  return data.rfind("hex:", 0) == 0 || data.rfind("hex(", 0) == 0;
+}
+
+// Joins hex data ending in a backslash with the next line, as long hex values
+// are wrapped (a backslash ending any other line is that line's own text);
+// records the first line number of each logical line.
 std::vector<std::pair<int, std::string>> logicalLines(const std::string& text) {
   std::vector<std::pair<int, std::string>> lines;
   std::size_t start = 0;
@@ -257,19 +297,18 @@ std::vector<std::pair<int, std::string>> logicalLines(const std::string& text) {
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
+    std::string line = trimmed(text.substr(start, end - start));
     start = end + 1;
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const bool wrapped = !line.empty() && line.back() == '\\';
     if (continuing) {
-      lines.back().second += trimmed(line);
+      lines.back().second += line;
     } else {
       lines.emplace_back(number, line);
+      continuing = wrapped && startsHexData(line);
     }
-    std::string& last = lines.back().second;
-    const std::string t = trimmed(last);
-    continuing = !t.empty() && t.back() == '\\' && t[0] != '[';
-    if (continuing) last = t.substr(0, t.size() - 1);
+    continuing = continuing && wrapped;
+    if (continuing) lines.back().second.pop_back();
   }
   return lines;
 }
@@ -303,10 +342,24 @@ bool isUtf8(const std::string& s) {
   return true;
 }
 
+namespace {
+
+char foldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// fold(a) == fold(b) without making either; keys with many values are
+// searched once per value read.
+bool sameFolded(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (foldChar(a[i]) != foldChar(b[i])) return false;
+  return true;
+}
+
+} // namespace
+
 Value* Key::find(const std::string& name) {
-  const std::string f = fold(name);
   for (Value& v : values)
-    if (fold(v.name) == f) return &v;
+    if (sameFolded(v.name, name)) return &v;
   return nullptr;
 }
 
@@ -399,6 +452,8 @@ bool parseHive(const std::string& input, Hive& hive, ParseError& error) {
   for (const auto& [number, raw] : logicalLines(text)) {
     const std::string line = trimmed(raw);
     if (line.empty() || line[0] == ';') continue;
+    // A zero byte would cut the text short wherever it is used as a C string.
+    if (line.find('\0') != std::string::npos) return fail(number, "zero byte in the line");
     if (!headerSeen) {
       if (line != kHeader) return fail(number, "not a registry export (header missing)");
       headerSeen = true;

@@ -26,6 +26,10 @@ struct FileText {
 };
 LONG readFile(const std::string& path, FileText& out);
 
+/// The file a write to \p path replaces: a symbolic link is followed to its
+/// target (a link stays a link), \p path itself otherwise.
+std::string writeTarget(const std::string& path);
+
 /// Whether this process may replace \p path (and create its folder).
 bool mayWrite(const std::string& path);
 

@@ -111,6 +111,22 @@ LONG readFile(const std::string& path, FileText& out) {
   return rc;
 }
 
+std::string writeTarget(const std::string& path) {
+  std::string target = path;
+  // The same bound on links in a row as the system's own path lookup; a
+  // loop is left to fail when the file is opened.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st{};
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    char buf[4096];
+    const ssize_t n = readlink(target.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof buf) break;
+    const std::string link(buf, static_cast<std::size_t>(n));
+    target = link[0] == '/' ? link : dirOf(target) + "/" + link;
+  }
+  return target;
+}
+
 bool mayWrite(const std::string& path) {
   if (faccessat(AT_FDCWD, path.c_str(), F_OK, 0) == 0 &&
       faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)

@@ -124,15 +124,17 @@ Hive readHive(RootId root) {
 
 // Changes a root under the writers' lock, on its freshest content, and
 // replaces its file; nothing is written when \p change fails.
+// A root file that is a symbolic link is written through to its target.
 LONG mutate(RootId root, const std::function<LONG(Hive&)>& change) {
   const HiveFile file = hiveFile(root);
-  if (!mayWrite(file.path)) return ERROR_ACCESS_DENIED;
-  WriteLock lock(file.path, file.mode);
+  const std::string target = writeTarget(file.path);
+  if (!mayWrite(target)) return ERROR_ACCESS_DENIED;
+  WriteLock lock(target, file.mode);
   if (lock.status() != ERROR_SUCCESS) return lock.status();
   Hive hive(rootName(root));
   if (LONG rc = loadHive(root, file.path, hive); rc != ERROR_SUCCESS) return rc;
   if (LONG rc = change(hive); rc != ERROR_SUCCESS) return rc;
-  return replaceFile(file.path, hive.serialise(), file.mode);
+  return replaceFile(target, hive.serialise(), file.mode);
 }
 
 HKEY newHandle(RootId root, const std::string& path, REGSAM access) {
@@ -361,6 +363,19 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     *lpcchClass = 0;
   }
   return ERROR_SUCCESS;
+}
+
+bool RegQueryHiveDamage(HKEY hKey, HiveDamage& damage) {
+  Target t;
+  if (!resolve(hKey, t)) return false;
+  const std::string path = hiveFile(t.root).path;
+  FileText file;
+  if (readFile(path, file) != ERROR_SUCCESS) return false;
+  Hive hive(rootName(t.root));
+  ParseError error;
+  if (parseHive(file.text, hive, error)) return false;
+  damage = {path, error.line, error.reason};
+  return true;
 }
 
 LONG RegCloseKey(HKEY hKey) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quorvel::winreg {
 
@@ -109,6 +110,18 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                    void* lpftLastWriteTime);
 /// Releases a key opened or created by this layer.
 LONG RegCloseKey(HKEY hKey);
+
+/// Where the file keeping a root cannot be read as a registry file.
+struct HiveDamage {
+  std::string path;   ///< the file
+  int line = 0;       ///< the line found damaged, from 1
+  std::string reason; ///< what is wrong with it
+};
+/// Whether the file keeping the root of \p hKey (a root or an open key) is
+/// damaged, so that writes to that root fail with ERROR_REGISTRY_CORRUPT;
+/// fills \p damage when it is. Not part of the Win32 shape: it lets a
+/// program tell its user which file to repair.
+bool RegQueryHiveDamage(HKEY hKey, HiveDamage& damage);
 
 /// Hooks for tests and set-up tools; not part of the Win32 shape.
 namespace testhooks {

@@ -15,7 +15,10 @@ struct TMsgFileContent {
 };
 
 /// The file bytes: the To text, the escaped Cc text and the escaped message
-/// text, each followed by CR LF.
+/// text, each followed by CR LF. Every line break in Cc and text (CR LF, a
+/// lone LF or a lone CR) is written as backslash-r backslash-n. A To text
+/// starting with U+FEFF is preceded by a byte-order mark, so that it reads
+/// back whole.
 std::string encodeMsgFile(const TMsgFileContent& content);
 
 /// Splits \p text into lines ending at CR LF, a lone CR or a lone LF; a final
@@ -23,7 +26,8 @@ std::string encodeMsgFile(const TMsgFileContent& content);
 std::vector<std::string> splitTextLines(const std::string& text);
 
 /// Reads file bytes written by encodeMsgFile. Bytes that are not valid UTF-8
-/// are read as Windows-1252. Returns nothing for fewer than three lines.
+/// are read as Windows-1252; one byte-order mark at the start is skipped.
+/// Returns nothing for fewer than three lines.
 std::optional<TMsgFileContent> decodeMsgFile(const std::string& bytes);
 
 } // namespace quorvel

@@ -5,6 +5,7 @@
 #include "composer/unCreditReceiver.h"
 #include "composer/unInternetErrorDialog.h"
 #include "composer/unSMSStatus.h"
+#include "util/unSMSParts.h"
 #include "util/unTextCodec.h"
 #include "util/unStrings.h"
 
@@ -167,6 +168,17 @@ void TfrmSMSComposer::updateStatus() {
   const auto texts = statusPanelTexts(n, credits);
   for (int i = 0; i < 4; ++i)
     statusPanels_[i]->setText(QString::fromStdString(texts[i]));
+  // The parts are those of the text as "&Send" passes it on.
+  std::string recip;
+  std::string msg;
+  sendArguments(recip, msg);
+  statusPanels_[1]->setToolTip(QString::fromStdString(smsPartsDescription(smsParts(msg))));
+}
+
+std::string TfrmSMSComposer::statusPanelToolTip(int index) const {
+  if (index < 0 || index > 3)
+    return {};
+  return toStd(statusPanels_[index]->toolTip());
 }
 
 std::string TfrmSMSComposer::statusPanelText(int index) const {

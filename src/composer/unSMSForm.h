@@ -125,6 +125,9 @@ public:
   void updateStatus();
   /// Text of status panel \p index (0 to 3).
   std::string statusPanelText(int index) const;
+  /// Tooltip of status panel \p index; the "SMS" panel's tells the parts
+  /// and coding the text will travel in.
+  std::string statusPanelToolTip(int index) const;
   /// Replaces the log's whole text (UTF-8; CR LF and LF both end a line).
   void setComlogText(const std::string& text);
   /// Appends \p text to the log's text, without starting a new line.
@@ -135,7 +138,9 @@ public:
   // --- Settings ---------------------------------------------------------------
   /// Reads the six settings into their controls, the current texts as defaults.
   void loadSettings();
-  /// Writes the six settings from their controls.
+  /// Writes the six settings from their controls. When the settings file
+  /// is damaged nothing is written, and the first save that meets a given
+  /// damage says so (file and line) in a message dialog.
   void saveSettings();
 
   // --- Commands -----------------------------------------------------------------
@@ -220,6 +225,7 @@ private:
   void showSettingsPage();
   void applySettings();
   void saveSettingsReporting();
+  void reportSettingsDamage();
   void limitComlog();
   void fitAddressFields();
   void watch(QObject* watched);
@@ -235,6 +241,7 @@ private:
   bool positioned_ = false;
   TCreditQueryReceiver* creditQueries_ = nullptr; // child; made at the first showing
   uint64_t creditsOrder_ = 0; // answer order of the balance in `credits`
+  std::string reportedDamage_; // the damaged settings file last reported, "" when none
 };
 
 /// The single composer window, created when the add-in connects.

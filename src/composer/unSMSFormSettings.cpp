@@ -2,6 +2,7 @@
 #include "composer/unSMSForm.h"
 
 #include "composer/unSMSSettings.h"
+#include "composer/unTranslate.h"
 #include "util/unRegistry.h"
 #include "util/unStrings.h"
 
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 
 #include <exception>
+#include <optional>
 
 namespace quorvel {
 
@@ -45,6 +47,22 @@ void TfrmSMSComposer::saveSettings() {
   kaSaveToreg(regroot, regNotifPhone, eNotifPhoneNumber->text().toStdString());
   kaSaveToreg(regroot, regEventSel, cbEventSel->currentText().toStdString());
   kaSaveToreg(regroot, regNotify, boolToString(cbNotify->isChecked()));
+  reportSettingsDamage();
+}
+
+void TfrmSMSComposer::reportSettingsDamage() {
+  // The store leaves a damaged file untouched and writes nothing; the user
+  // learns it once per damage, not at every field left.
+  const std::optional<TRegistryDamage> damage = kaRegistryDamage(regroot);
+  const std::string where =
+      damage ? damage->file + ", line " + std::to_string(damage->line) + ": " + damage->reason : "";
+  if (where == reportedDamage_)
+    return;
+  reportedDamage_ = where;
+  if (damage)
+    showMessage(translate("The settings could not be saved because the settings file is damaged:") +
+                "\r\n" + where + "\r\n" +
+                translate("The file is left as it is. Repair or remove it to save the settings again."));
 }
 
 void TfrmSMSComposer::saveSettingsReporting() {

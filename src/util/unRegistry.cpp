@@ -91,4 +91,11 @@ void kaSaveToreg(const std::string& key, const std::string& name, const std::str
     throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
+std::optional<TRegistryDamage> kaRegistryDamage(const std::string& key) {
+  HiveDamage damage;
+  if (!RegQueryHiveDamage(resolvePath(key).root, damage))
+    return std::nullopt;
+  return TRegistryDamage{damage.path, damage.line, damage.reason};
+}
+
 } // namespace quorvel

@@ -27,7 +27,7 @@ TEST_F(FilesTest, SaveWritesThreeEscapedLines) {
   EXPECT_EQ(form.fileDialogs[0].title, "Save Message File");
   EXPECT_EQ(form.fileDialogs[0].filter, "Message file (*.msg)|*.msg");
   EXPECT_EQ(form.fileDialogs[0].defaultExt, ".msg");
-  EXPECT_EQ(readFileBytes(form.savePath), "+3612345\r\n\r\nC:\\\\sms\\nline two\r\n");
+  EXPECT_EQ(readFileBytes(form.savePath), "+3612345\r\n\r\nC:\\\\sms\\r\\nline two\r\n");
   EXPECT_TRUE(form.messages.empty());
 }
 

@@ -173,6 +173,33 @@ TEST_F(SettingsTest, AValueOfTheWrongTypeStopsLoadingButNotTheWindow) {
   EXPECT_NE(form.comlogText().find("eUserPass"), std::string::npos) << form.comlogText();
 }
 
+TEST_F(SettingsTest, ADamagedSettingsFileIsToldOnceAndLeftAsItIs) {
+  ASSERT_TRUE(QDir(configHome.path()).mkpath("quorvel"));
+  const std::string file = configHome.filePath("quorvel/user.reg").toStdString();
+  const std::string damaged = "Windows Registry Editor Version 5.00\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\Kavri\\Nemora\\Outlook]\n"
+                              "\"eUserName\"=\"ann\"\n"
+                              "\"eUserPass\"=\"unterminated\n";
+  writeFileBytes(file, damaged);
+  ProbeForm form;
+  form.eUserName->setText("bob");
+  form.bApply->click();
+  ASSERT_EQ(form.messages.size(), 1u);
+  EXPECT_NE(form.messages[0].find(file + ", line 5"), std::string::npos) << form.messages[0];
+  form.bApply3->click(); // the same damage is not told again
+  EXPECT_EQ(form.messages.size(), 1u);
+  EXPECT_EQ(readFileBytes(file), damaged);
+
+  // Once repaired, saving works again; a new damage is told again.
+  writeFileBytes(file, "Windows Registry Editor Version 5.00\n");
+  form.bApply->click();
+  EXPECT_EQ(stored(regUserName), "bob");
+  EXPECT_EQ(form.messages.size(), 1u);
+  writeFileBytes(file, damaged);
+  form.bApply->click();
+  EXPECT_EQ(form.messages.size(), 2u);
+}
+
 TEST_F(SettingsTest, TestConnectionUsesTheFieldsAsTheyAre) {
   ProbeForm form;
   form.eServerURL->setText("http://edited:1");

@@ -84,12 +84,27 @@ TEST(MsgFile, EncodesThreeLines) {
   EXPECT_EQ(bytes, "+3612345\r\nAnn [1];\r\nHi\\\\there\\r\\nyou\r\n");
 }
 
+TEST(MsgFile, EveryLineBreakIsWrittenAsBackslashRBackslashN) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\r\nb", "a\\r\\nb"},
+      {"a\nb", "a\\r\\nb"},
+      {"a\rb", "a\\r\\nb"},
+      {"a\n\r\nb\r\r\n", "a\\r\\n\\r\\nb\\r\\n\\r\\n"},
+  };
+  for (const auto& [text, line] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(encodeMsgFile({"to", text, text}),
+              std::string("to\r\n") + line + "\r\n" + line + "\r\n");
+  }
+}
+
 TEST(MsgFile, RoundTripsLineBreaksAndBackslashes) {
   const TMsgFileContent cases[] = {
-      {"+3612345", "", "Hi\\there\r\nsecond\nthird\rfourth\\"},
+      {"+3612345", "", "Hi\\there\r\nsecond\r\nthird\\"},
       {"Ann [+36 1] ", "Bob [+36 2] ; ", "\\\\r is not a break"},
       {"", "", ""},
-      {"x", "c\nc", "\xC3\xA1rv\xC3\xADzt\xC5\xB1r\xC5\x91 \xF0\x9F\x98\x80"},
+      {"x", "c\r\nc", "\xC3\xA1rv\xC3\xADzt\xC5\xB1r\xC5\x91 \xF0\x9F\x98\x80"},
+      {"\xEF\xBB\xBF+36 1", "\xEF\xBB\xBF", "\xEF\xBB\xBFtext"}, // U+FEFF is text too
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -99,6 +114,14 @@ TEST(MsgFile, RoundTripsLineBreaksAndBackslashes) {
     EXPECT_EQ(back->cc, c.cc);
     EXPECT_EQ(back->text, c.text);
   }
+}
+
+TEST(MsgFile, MalformedTextIsWrittenAsReplacementCharacters) {
+  const auto back = decodeMsgFile(encodeMsgFile({"\xC3\xA1 \xFF", "\xFF", "\xC3\xA9\xFF"}));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->to, "\xC3\xA1 \xEF\xBF\xBD");
+  EXPECT_EQ(back->cc, "\xEF\xBF\xBD");
+  EXPECT_EQ(back->text, "\xC3\xA9\xEF\xBF\xBD");
 }
 
 TEST(MsgFile, ToFieldCannotBreakTheLayout) {

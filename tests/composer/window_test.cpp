@@ -137,6 +137,17 @@ TEST_F(WindowTest, StatusBarCountsCharactersNotBytes) {
   EXPECT_EQ(form.statusPanelText(3), "Credits : 42");
 }
 
+// The panel's text keeps its own count; the tooltip tells the true parts of
+// the text as it is sent (line breaks and tabs removed).
+TEST_F(WindowTest, SmsPanelToolTipTellsPartsAndCoding) {
+  ProbeForm form;
+  form.re->setPlainText(QString(100, QChar(0x0151)));
+  EXPECT_EQ(form.statusPanelText(1), "SMS: 1");
+  EXPECT_EQ(form.statusPanelToolTip(1), "2 parts, Unicode: '\xC5\x91' is not in the GSM alphabet");
+  form.re->setPlainText(QString(80, 'a') + "\t\n" + QString(80, '{'));
+  EXPECT_EQ(form.statusPanelToolTip(1), "2 parts, GSM alphabet");
+}
+
 TEST_F(WindowTest, TypingUpdatesTheStatusBar) {
   ProbeForm form;
   showActive(form);

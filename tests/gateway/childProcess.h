@@ -21,8 +21,12 @@ public:
   std::string readRest();
   /// Asks the child to end (SIGTERM).
   void terminate();
+  /// Interrupts the child (SIGINT), as Ctrl+C would.
+  void interrupt();
   /// Waits for the child's end; its exit status, or -1 when a signal ended it.
   int wait();
+  /// The child's process id.
+  int pid() const { return pid_; }
 
 private:
   int pid_ = -1;

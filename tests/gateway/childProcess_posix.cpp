@@ -69,6 +69,8 @@ std::string ChildProcess::readRest() {
 
 void ChildProcess::terminate() { kill(pid_, SIGTERM); }
 
+void ChildProcess::interrupt() { kill(pid_, SIGINT); }
+
 int ChildProcess::wait() {
   if (!waited_) {
     int status = 0;

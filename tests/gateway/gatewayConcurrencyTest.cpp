@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <latch>
+#include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -91,6 +94,105 @@ TEST(GatewayConcurrency, BalanceIsSpentExactlyOnce) {
   std::set<std::string> recipients;
   for (const auto& m : gateway.store().messages("shared", 1000)) recipients.insert(m.recipient);
   EXPECT_EQ(recipients.size(), static_cast<size_t>(kCredits));
+}
+
+// The accepted messages of a send answer: id and recipient of each.
+std::map<std::int64_t, std::string> acceptedIn(const std::string& answer) {
+  std::map<std::int64_t, std::string> out;
+  const std::string recipientMark = "recipient=\"", idMark = "status=\"accepted\" id=\"";
+  for (size_t at = answer.find(idMark); at != std::string::npos; at = answer.find(idMark, at + 1)) {
+    const size_t r = answer.rfind(recipientMark, at) + recipientMark.size();
+    const std::string recipient = answer.substr(r, answer.find('"', r) - r);
+    out[std::stoll(answer.substr(at + idMark.size()))] = recipient;
+  }
+  return out;
+}
+
+// The ids in the outbound queue, in order.
+std::vector<std::int64_t> queuedIds(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::vector<std::int64_t> ids;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return ids;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT message_id FROM outbox ORDER BY message_id", -1, &s, nullptr) == SQLITE_OK)
+    while (sqlite3_step(s) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(s, 0));
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return ids;
+}
+
+// Requests that arrive together share commits; whatever was answered as
+// accepted is in the store, and in the outbound queue, when it is opened
+// again, and a batch that failed in a shared commit left nothing behind
+// (no queue rows either) while the others of its group stayed.
+TEST(GatewayConcurrency, EveryAcceptedMessageIsStoredAfterReopening) {
+  constexpr int kClients = 16;
+  constexpr int kRequests = 12;
+  test::TempDir dir;
+  const std::string path = dir.file("gateway.sqlite");
+  {
+    GatewayStore store(path);
+    store.addAccount("shared", hashPassword("pw", kCost), Balance{true, 0});
+  }
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER fail BEFORE INSERT ON messages WHEN NEW.recipient LIKE '%poison%' "
+                           "BEGIN SELECT RAISE(ABORT, 'disk trouble'); END;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+
+  std::mutex mutex;
+  std::map<std::int64_t, std::string> answered;
+  std::atomic<int> failures{0}, refusedBatches{0};
+  std::uint64_t commits = 0;
+  {
+    EmbeddedGateway gateway(path, EmbeddedOptions{"127.0.0.1", 0, false, kCost});
+    gateway.outbox().setUpstream("kannel");  // queue every message, with no worker taking them away
+    std::latch ready(kClients);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+      clients.emplace_back([&, c] {
+        httplib::Client client("127.0.0.1", gateway.port());
+        ready.arrive_and_wait();
+        for (int r = 0; r < kRequests; ++r) {
+          std::string body = batch(c, r, 3);
+          const bool poisoned = (c + r) % 5 == 0;
+          if (poisoned) body.replace(body.find("recepient2=") + 11, 0, "poison");
+          auto res = client.Post("/kavri", body, "application/x-www-form-urlencoded");
+          if (!res || res->status != (poisoned ? 500 : 200)) {
+            ++failures;
+            continue;
+          }
+          if (poisoned) {
+            ++refusedBatches;
+            continue;
+          }
+          const auto accepted = acceptedIn(res->body);
+          if (accepted.size() != 3) ++failures;
+          std::lock_guard lock(mutex);
+          answered.insert(accepted.begin(), accepted.end());
+        }
+      });
+    }
+    for (auto& t : clients) t.join();
+    commits = gateway.store().batchCommits();
+  }
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_GT(refusedBatches.load(), 0);
+  EXPECT_LE(commits, static_cast<std::uint64_t>(kClients * kRequests));
+
+  GatewayStore reopened(path);
+  std::map<std::int64_t, std::string> stored;
+  for (const auto& m : reopened.messages("shared", 100000)) stored[m.id] = m.recipient;
+  EXPECT_EQ(stored, answered);
+  EXPECT_EQ(answered.size(), static_cast<size_t>(kClients * kRequests - refusedBatches.load()) * 3);
+  std::vector<std::int64_t> ids;
+  for (const auto& [id, recipient] : answered) ids.push_back(id);
+  EXPECT_EQ(queuedIds(path), ids);
 }
 
 // A second store object on the same file stands for another process (the

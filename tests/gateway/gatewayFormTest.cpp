@@ -32,6 +32,25 @@ TEST(GatewayForm, DecodesFieldsInOrder) {
   }
 }
 
+// The body arrives in pieces of any size: escapes and the CR LF at the end
+// may be cut anywhere and still read the same.
+TEST(GatewayForm, PiecesReadLikeTheWholeBody) {
+  const std::vector<std::string> bodies = {"a=1&b=2\r\n", "t=Hi+%C3%A9%21&x=%2b", "a=1\r\n&b=\r\n2\r\n\r\n",
+                                           "a=%4", "a=1%\r\n", "=&&eq=a=b"};
+  for (const std::string& body : bodies) {
+    for (size_t size : {1, 2, 3}) {
+      std::vector<FormField> fields;
+      FormReader reader([&](const std::string& name, const std::string& value) { fields.emplace_back(name, value); });
+      for (size_t at = 0; at < body.size(); at += size) reader.feed(std::string_view(body).substr(at, size));
+      const bool good = reader.finish();
+      const auto whole = parseForm(body);
+      ASSERT_EQ(good, whole.has_value()) << body << " in pieces of " << size;
+      if (good) EXPECT_EQ(fields, *whole) << body << " in pieces of " << size;
+    }
+  }
+  EXPECT_EQ(*parseForm("a=1\r\n&b=\r\n2\r\n\r\n"), (std::vector<FormField>{{"a", "1\r\n"}, {"b", "\r\n2"}}));
+}
+
 TEST(GatewayForm, RefusesBrokenEscapes) {
   for (const std::string body : {"a=%", "a=%4", "a=%G1", "a=%1G&b=2", "%zz=1", "a=1%"})
     EXPECT_FALSE(parseForm(body)) << body;
@@ -62,6 +81,29 @@ TEST(GatewayRequest, ReadsSendBatchInIndexOrder) {
   EXPECT_EQ(send->items[1].text, "two");
 }
 
+// Messages far out of order, and fields with indices far beyond the body,
+// cost no more than the fields present.
+TEST(GatewayRequest, ReadsBatchesInAnyOrder) {
+  std::string body = "login=a&password=b&action=sendMessages&messageCount=300";
+  for (int i = 299; i >= 0; --i)
+    body += "&messageData" + std::to_string(i) + "=t" + std::to_string(i) + "&recepient" + std::to_string(i) + "=" +
+            std::to_string(i);
+  auto parsed = parseRequest(body);
+  auto* send = std::get_if<SendRequest>(&std::get<ParsedRequest>(parsed).action);
+  ASSERT_TRUE(send);
+  ASSERT_EQ(send->items.size(), 300u);
+  for (size_t i = 0; i < 300; ++i) {
+    EXPECT_EQ(send->items[i].recipient, std::to_string(i));
+    EXPECT_EQ(send->items[i].text, "t" + std::to_string(i));
+  }
+
+  auto far = parseRequest("login=a&password=b&action=sendMessages&recepient999999998=1&messageData999999998=x"
+                          "&messageCount=999999999");
+  auto* error = std::get_if<RequestError>(&std::get<ParsedRequest>(far).action);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->message, "the field \"recepient0\" is missing");
+}
+
 // Errors found before the credentials are checked.
 TEST(GatewayRequest, RefusesUnusableFrames) {
   struct Case {
@@ -73,6 +115,14 @@ TEST(GatewayRequest, RefusesUnusableFrames) {
       {"password=b&action=getCredits&t=1", "the field \"login\" is missing"},
       {"login=a&action=getCredits&t=1", "the field \"password\" is missing"},
       {"login=a&password=%G0&action=getCredits", "malformed form body"},
+      {"login=a&password=b&action=sendMessages&recepient0=1&recepient0=2", "the field \"recepient0\" appears more than once"},
+      {"login=a&password=b&x=1&x=2", "the field \"x\" appears more than once"},
+      {"login=a&password=b" + [] {
+         std::string many;
+         for (size_t i = 0; i <= kMaxUnknownFields; ++i) many += "&x" + std::to_string(i) + "=1";
+         return many;
+       }(),
+       "more than 100 unknown fields"},
   };
   for (const Case& c : cases) {
     auto parsed = parseRequest(c.body);
@@ -108,6 +158,10 @@ TEST(GatewayRequest, RefusesBadActions) {
       {"action=sendMessages&recepient0=1&messageData0=x&messageData1=y&messageCount=1",
        "messageCount is 1 but the request holds 2 message fields"},
       {"action=sendMessages&recepient00=1&messageData0=x&messageCount=1", "the field \"recepient0\" is missing"},
+      // An absurd count costs no memory: the reading stops at the first missing index.
+      {"action=sendMessages&messageCount=999999999", "the field \"recepient0\" is missing"},
+      {"action=sendMessages&recepient0=1&messageData0=x&messageCount=999999999",
+       "the field \"recepient1\" is missing"},
   };
   for (const Case& c : cases) {
     auto parsed = parseRequest(frame + c.fields);

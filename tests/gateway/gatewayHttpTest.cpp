@@ -78,24 +78,53 @@ TEST_F(GatewayHttp, RefusesOtherPathsAndMethods) {
   EXPECT_EQ(payload(client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1", kForm)->body), "100");
 }
 
-TEST_F(GatewayHttp, RefusesBodiesOverOneMebibyte) {
-  const std::string tooLarge = "login=nobody&password=pqr456&action=getCredits&t=1&pad=" + std::string(1 << 20, 'a');
-  auto r = client.Post("/kavri", tooLarge, kForm);
-  expectLength(r);
-  EXPECT_EQ(r->status, 413);
+// A credit query padded with an ignored field to \p size bytes.
+std::string paddedQuery(size_t size) {
+  std::string body = "login=nobody&password=pqr456&action=getCredits&t=1&pad=";
+  body.resize(size, 'a');
+  return body;
+}
 
-  // Also when the length is not declared in advance.
-  auto chunked = client.Post(
+httplib::Result postChunked(httplib::Client& client, const std::string& body) {
+  return client.Post(
       "/kavri",
       [&](size_t offset, httplib::DataSink& sink) {
-        const size_t n = std::min<size_t>(64 * 1024, tooLarge.size() - offset);
-        sink.write(tooLarge.data() + offset, n);
-        if (offset + n == tooLarge.size()) sink.done();
+        const size_t n = std::min<size_t>(64 * 1024, body.size() - offset);
+        sink.write(body.data() + offset, n);
+        if (offset + n == body.size()) sink.done();
         return true;
       },
       kForm);
-  ASSERT_TRUE(chunked);
-  EXPECT_EQ(chunked->status, 413);
+}
+
+// Up to the limit a body is read, one byte over it is refused with an error
+// document, whether the length is declared in advance or not.
+TEST_F(GatewayHttp, BodyLimitIsThirtyTwoMebibytes) {
+  ASSERT_EQ(kMaxBodyBytes, size_t{32} << 20);
+  const std::string atLimit = paddedQuery(kMaxBodyBytes);
+  const std::string overLimit = paddedQuery(kMaxBodyBytes + 1);
+  struct Case {
+    const char* name;
+    httplib::Result result;
+    int status;
+  };
+  Case cases[] = {
+      {"declared, at the limit", client.Post("/kavri", atLimit, kForm), 200},
+      {"chunked, at the limit", postChunked(client, atLimit), 200},
+      {"declared, over the limit", client.Post("/kavri", overLimit, kForm), 413},
+      {"chunked, over the limit", postChunked(client, overLimit), 413},
+  };
+  for (Case& c : cases) {
+    expectLength(c.result);
+    EXPECT_EQ(c.result->status, c.status) << c.name;
+    if (c.status == 200) {
+      EXPECT_EQ(payload(c.result->body), "100") << c.name;
+    } else {
+      EXPECT_TRUE(contains(c.result->body, "[ERROR]")) << c.name;
+      EXPECT_TRUE(contains(payload(c.result->body), "ERROR: the request is larger than the gateway takes (33554432 bytes)"))
+          << c.name << ": " << c.result->body;
+    }
+  }
 }
 
 // A batch far beyond what fits in a small form body still goes through.

@@ -195,6 +195,7 @@ TEST_F(GatewayProtocol, BadRequestsAreRefusedAndChangeNothing) {
       "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=x&recepient1=2&messageData1=x"
       "&messageCount=1\r\n",
       "login=ann&password=secret&action=sendMessages&messageCount=0\r\n",
+      "login=ann&password=secret&action=sendMessages&messageCount=999999999\r\n",
       "login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=%ZZ&messageCount=1\r\n",
       "login=ann&password=secret&action=getCredits&t=1&t=2\r\n",
       "",

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -79,6 +80,49 @@ TEST(GatewayStore, RefusesDuplicatesAndUnknownAccounts) {
   EXPECT_FALSE(store.setBalance("bob", Balance{false, 1}));
   EXPECT_THROW(store.acceptMessages(12345, {{"1", "a"}}), StoreError);
   EXPECT_EQ(store.messageCount(), 0);
+}
+
+// Makes the store fail when \p recipient is filed, as a full disk would midway.
+void failOnRecipient(const std::string& path, const std::string& recipient) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string sql = "CREATE TRIGGER fail BEFORE INSERT ON messages WHEN NEW.recipient = '" + recipient +
+                          "' BEGIN SELECT RAISE(ABORT, 'disk trouble'); END;";
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// A batch is one transaction: filed and paid for whole, or not at all when
+// the store fails in its middle.
+TEST(GatewayStore, BatchIsFiledWholeOrNotAtAll) {
+  test::TempDir dir;
+  const std::string path = dir.file("gateway.sqlite");
+  GatewayStore store(path);
+  store.addAccount("ann", hashPassword("pw", kCost), Balance{false, 5000});
+  const auto id = store.findAccount("ann")->id;
+  failOnRecipient(path, "+49poison");
+
+  std::vector<NewMessage> batch;
+  for (int i = 0; i < 3000; ++i) batch.push_back({"+49" + std::to_string(i), "text " + std::to_string(i)});
+  const std::uint64_t commits = store.batchCommits();
+  EXPECT_EQ(store.acceptMessages(id, batch).ids.size(), 3000u);
+  EXPECT_EQ(store.batchCommits(), commits + 1);  // one transaction for the whole batch
+
+  batch[1500].recipient = "+49poison";
+  EXPECT_THROW(store.acceptMessages(id, batch), StoreError);
+  EXPECT_EQ(store.messageCount(), 3000);
+  EXPECT_EQ(store.balance(id), (Balance{false, 2000}));
+
+  // Through the service: an error answer, nothing filed, nothing paid.
+  GatewayService service(store, kCost);
+  const Answer a = service.handle(
+      "login=ann&password=pw&action=sendMessages&recepient0=1&messageData0=a&recepient1=%2B49poison&messageData1=b"
+      "&messageCount=2");
+  EXPECT_EQ(a.status, 500);
+  EXPECT_NE(a.body.find("[ERROR]"), std::string::npos);
+  EXPECT_NE(payload(a.body).find("disk trouble"), std::string::npos) << a.body;
+  EXPECT_EQ(store.messageCount(), 3000);
+  EXPECT_EQ(store.balance(id), (Balance{false, 2000}));
 }
 
 TEST(GatewayStore, FileIsPrivateToItsOwner) {

@@ -87,11 +87,137 @@ TEST(MailText, HeadersOfAPlainMessage) {
 }
 
 TEST(MailText, HeaderInjectionIsDefused) {
-  MailMessage m = sample();
-  m.subject = "Hi\r\nBcc: victim@example.org";
-  std::string text = renderMessage(m);
-  EXPECT_EQ(text.find("\nBcc: victim"), std::string::npos);
-  EXPECT_NE(text.find("Subject: Hi  Bcc: victim@example.org\n"), std::string::npos);
+  struct Case {
+    const char* what;
+    void (*change)(MailMessage&);
+    const char* line; // the header line it gives
+  };
+  const Case cases[] = {
+      {"subject", [](MailMessage& m) { m.subject = "Hi\r\nBcc: victim@example.org"; },
+       "\nSubject: Hi  Bcc: victim@example.org\n"},
+      {"message id", [](MailMessage& m) { m.messageId = "1.M1@host>\r\nBcc: victim@example.org"; },
+       "\nMessage-ID: <1.M1@hostBcc:victim@example.org>\n"},
+      {"name", [](MailMessage& m) { m.recipients[0].name = "A\nBcc: victim@example.org"; },
+       "\nTo: \"A Bcc: victim@example.org\":;\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MailMessage m = sample();
+    c.change(m);
+    std::string text = renderMessage(m);
+    EXPECT_EQ(text.find("\nBcc: victim"), std::string::npos) << text;
+    EXPECT_NE(text.find(c.line), std::string::npos) << text;
+  }
+}
+
+// The header lines of a message, as written.
+std::vector<std::string> headerLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos && end > start;
+       start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+std::string base64Decode(const std::string& s) {
+  static const std::string alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  unsigned bits = 0, count = 0;
+  for (char c : s) {
+    size_t v = alphabet.find(c);
+    if (v == std::string::npos)
+      continue;
+    bits = (bits << 6) | unsigned(v);
+    if ((count += 6) >= 8) {
+      count -= 8;
+      out.push_back(char((bits >> count) & 0xFF));
+    }
+  }
+  return out;
+}
+
+// The value of \p field with folds undone and encoded words decoded (the
+// blank between two encoded words belongs to neither).
+std::string valueOf(const std::string& text, const std::string& field) {
+  size_t start = text.find("\n" + field + ": ");
+  if (start == std::string::npos)
+    return "<missing>";
+  start += field.size() + 3;
+  std::string value;
+  for (size_t i = start; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i + 1 == text.size() || text[i + 1] != ' '))
+      break;
+    if (text[i] != '\n')
+      value.push_back(text[i]);
+  }
+  std::string out;
+  for (size_t i = 0; i < value.size();) {
+    if (value.compare(i, 10, "=?UTF-8?B?") != 0) {
+      out.push_back(value[i++]);
+      continue;
+    }
+    size_t end = value.find("?=", i + 10);
+    out += base64Decode(value.substr(i + 10, end - i - 10));
+    i = end + 2;
+    size_t next = value.find_first_not_of(' ', i);
+    if (next != std::string::npos && next > i && value.compare(next, 10, "=?UTF-8?B?") == 0)
+      i = next;
+  }
+  return out;
+}
+
+std::string repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0)
+    out += s;
+  return out;
+}
+
+TEST(MailText, HeaderLinesStayWithinTheirLimits) {
+  struct Case {
+    const char* what;
+    MailRecipient to;
+    std::string subject;
+    const char* field;
+    std::string value; // the field's value, unfolded and decoded
+  };
+  const std::string words = repeat("word ", 199) + "word";
+  const std::string joerg = repeat("J\xC3\xB6rg ", 99) + "J\xC3\xB6rg";
+  const Case cases[] = {
+      {"a long name without blanks", {MAPI_TO, std::string(1000, 'a'), "", ""}, "s", "To",
+       std::string(1000, 'a') + ":;"},
+      {"a long quoted name", {MAPI_TO, std::string(1000, 'a') + ".", "", ""}, "s", "To",
+       std::string(1000, 'a') + ".:;"},
+      {"a long name with blanks", {MAPI_TO, words, "", ""}, "s", "To", words + ":;"},
+      {"a long quoted name with blanks", {MAPI_TO, words + ".", "a@b.example", ""}, "s", "To",
+       "\"" + words + ".\" <a@b.example>"},
+      {"a long name that is not ASCII", {MAPI_TO, joerg, "a@b.example", ""}, "s", "To",
+       joerg + " <a@b.example>"},
+      {"an address too long to be one", {MAPI_TO, "N", std::string(300, 'b') + "@example.org", ""},
+       "s", "To", "N:;"},
+      {"a long subject that is not ASCII", {}, repeat("\xC3\xA4", 600), "Subject",
+       repeat("\xC3\xA4", 600)},
+      {"a long subject without blanks", {}, std::string(1000, 'x'), "Subject",
+       std::string(1000, 'x')},
+      {"a long subject with blanks", {}, words, "Subject", words},
+      {"text that looks like an encoded word", {MAPI_TO, "=?UTF-8?B?SGk=?=", "", ""},
+       "=?UTF-8?B?SGk=?=", "Subject", "=?UTF-8?B?SGk=?="},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MailMessage m = sample();
+    m.recipients = {c.to};
+    m.subject = c.subject;
+    const std::string text = renderMessage(m);
+    for (const std::string& line : headerLines(text)) {
+      EXPECT_LE(line.size(), 998u) << line;
+      if (line.find("=?") != std::string::npos) {
+        EXPECT_LE(line.size(), 76u) << line;
+      }
+    }
+    EXPECT_EQ(valueOf(text, c.field), c.value) << text;
+  }
 }
 
 TEST(MailText, BodiesThatNeedItGoInBase64) {

@@ -136,6 +136,79 @@ TEST(VCard, IdenticalCardsWithoutUidGetNumberedKeys) {
   EXPECT_EQ(r.contacts[1].key, r.contacts[0].key + "#2");
 }
 
+// One card of version 2.1 around \p body.
+std::string card21(const std::string& body) {
+  return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n";
+}
+
+TEST(VCard, LinesAreReadAsTheWritersMeantThem) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> contacts; // name, mobile
+    const char* warning;                                       // "" for none
+  };
+  const Case cases[] = {
+      {"a stray soft break before a property keeps the property",
+       card21("N;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;Anna=\r\nTEL;CELL:+49 1\r\n"),
+       {{"Anna M\xC3\xBCller", "+49 1"}}, ""},
+      {"a stray soft break before the end keeps the card",
+       card21("FN;ENCODING=QUOTED-PRINTABLE:Bob=\r\nTEL;CELL:2\r\n"), {{"Bob", "2"}}, ""},
+      {"a soft break before text that is no property still joins",
+       card21("FN;ENCODING=QUOTED-PRINTABLE:Car=\r\nla Ruiz=\r\n;=C3=A9\r\nTEL;CELL:3\r\n"),
+       {{"Carla Ruiz;\xC3\xA9", "3"}}, ""},
+      {"other character sets are decoded",
+       card21("FN;CHARSET=ISO-8859-2;ENCODING=QUOTED-PRINTABLE:=A3ukasz =AFak\r\nTEL;CELL:4\r\n"),
+       {{"\xC5\x81ukasz \xC5\xBB\x61k", "4"}}, ""},
+      {"an unknown character set is warned about",
+       card21("FN;CHARSET=X-NO-SUCH-SET:Ab\xE9\r\nTEL;CELL:5\r\n"), {{"Ab\xC3\xA9", "5"}},
+       "x:3: unknown character set X-NO-SUCH-SET, read as UTF-8 or Windows-1252"},
+      {"text that does not fit its character set is warned about",
+       card21("FN;CHARSET=UTF-16BE:A\r\nTEL;CELL:5\r\n"), {{"A", "5"}},
+       "x:3: text not valid in character set UTF-16BE, read as UTF-8 or Windows-1252"},
+      {"TYPE=MOBILE is the mobile number",
+       "BEGIN:VCARD\nVERSION:3.0\nFN:M\nTEL;TYPE=HOME:0\nTEL;TYPE=MOBILE:6\nEND:VCARD\n",
+       {{"M", "6"}}, ""},
+      {"X-MOBILE is the mobile number", card21("FN:X\r\nTEL;HOME:0\r\nTEL;X-MOBILE:7\r\n"),
+       {{"X", "7"}}, ""},
+      {"an agent's card stays inside its contact",
+       card21("FN:Boss\r\nAGENT:\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nFN:Assistant\r\n"
+              "TEL;CELL:1\r\nEND:VCARD\r\nTEL;CELL:8\r\n"),
+       {{"Boss", "8"}}, ""},
+      {"unindented base64 lines belong to their photo",
+       card21("FN:Pic\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n/9j/4AAQSkZJRgABAQ\r\n"
+              "EASABIAAD/2w==\r\n\r\nTEL;CELL:9\r\n"),
+       {{"Pic", "9"}}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VCardResult r = parseVCards(c.text, "x");
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& contact : r.contacts)
+      got.emplace_back(contact.displayName, contact.mobile);
+    EXPECT_EQ(got, c.contacts);
+    EXPECT_EQ(r.warnings, *c.warning ? std::vector<std::string>{c.warning}
+                                     : std::vector<std::string>{});
+  }
+}
+
+TEST(VCard, KeysWithoutUidSurviveANewNumber) {
+  auto keys = [](const std::string& firstNumber) {
+    std::string text;
+    for (const char* card : {"FN:Ann\nTEL;TYPE=cell:", "FN:Ann\nTEL;TYPE=cell:2", "FN:Bo\nTEL:3"})
+      text += std::string("BEGIN:VCARD\nVERSION:3.0\n") + card +
+              (text.empty() ? firstNumber : "") + "\nEND:VCARD\n";
+    std::vector<std::string> out;
+    for (const auto& c : parseVCards(text, "x").contacts)
+      out.push_back(c.key);
+    return out;
+  };
+  const std::vector<std::string> before = keys("1"), after = keys("+44 7700 900123");
+  ASSERT_EQ(before.size(), 3u);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(std::set<std::string>(before.begin(), before.end()).size(), 3u);
+}
+
 TEST(VCard, Utf16FilesAreRead) {
   std::string utf8 = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ünal\r\nTEL;TYPE=CELL:5\r\nEND:VCARD\r\n";
   std::string utf16 = "\xFF\xFE";

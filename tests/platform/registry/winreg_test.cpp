@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace quorvel::winreg {
@@ -304,6 +305,35 @@ TEST_F(WinReg, DamagedFileIsReportedAndKept) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(box.userFile), std::string::npos) << text;
     EXPECT_EQ(readAll(box.userFile), text);
   }
+}
+
+TEST_F(WinReg, DamageIsToldWithFileAndLine) {
+  HiveDamage damage;
+  EXPECT_FALSE(RegQueryHiveDamage(HKEY_CURRENT_USER, damage)); // no file yet
+  HKEY k = create(HKEY_CURRENT_USER, "Software\\X");
+  EXPECT_FALSE(RegQueryHiveDamage(k, damage));
+  testsupport::writeAll(box.userFile, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n"
+                                      "\"A\"=\"1\"\n\"B\"=nonsense\n");
+  ASSERT_TRUE(RegQueryHiveDamage(k, damage));
+  EXPECT_EQ(damage.path, box.userFile);
+  EXPECT_EQ(damage.line, 5);
+  EXPECT_EQ(damage.reason, "unreadable value data");
+  EXPECT_FALSE(RegQueryHiveDamage(HKEY_LOCAL_MACHINE, damage));
+  RegCloseKey(k);
+}
+
+TEST_F(WinReg, AFileThatIsALinkIsWrittenThroughToItsTarget) {
+  namespace fs = std::filesystem;
+  const std::string target = box.dir + "/elsewhere/settings.reg";
+  fs::create_directories(box.dir + "/elsewhere");
+  fs::create_directories(box.dir + "/quorvel");
+  testsupport::writeAll(target, "Windows Registry Editor Version 5.00\n");
+  fs::create_symlink("../elsewhere/settings.reg", box.userFile);
+  HKEY k = create(HKEY_CURRENT_USER, "Software\\Linked");
+  ASSERT_EQ(setString(k, "V", "x"), ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_TRUE(fs::is_symlink(box.userFile));
+  EXPECT_NE(readAll(target).find("\"V\"=\"x\""), std::string::npos) << readAll(target);
 }
 
 TEST_F(WinReg, EmptyFileIsAnEmptyRoot) {

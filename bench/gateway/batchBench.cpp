@@ -1,0 +1,143 @@
+// One batch of 100,000 recipients with 160-character texts (about 21 MB as a
+// form): time and the gateway process's peak memory growth, beside the
+// practical limits of sending the body to a bare server and of inserting the
+// rows straight into SQLite.
+#include "bareSqlite.h"
+#include "childProcess.h"
+#include "gateway/gatewayServer.h"
+#include "processMemory.h"
+
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace quorvel::gateway {
+namespace {
+
+constexpr int kRecipients = 100000;
+const char* const kForm = "application/x-www-form-urlencoded";
+
+// 160 characters, as the form carries them ("+" for each blank).
+std::string formText() {
+  std::string text;
+  while (text.size() < 160) text += "Meeting moved to 3 pm, room B. ";
+  text.resize(160);
+  for (char& c : text)
+    if (c == ' ') c = '+';
+    else if (c == ',') c = '.';
+  return text;
+}
+
+const std::string& batchBody() {
+  static const std::string body = [] {
+    const std::string text = formText();
+    std::string b = "login=bench&password=bench+pw&action=sendMessages";
+    for (int i = 0; i < kRecipients; ++i) {
+      const std::string index = std::to_string(i);
+      b += "&recepient" + index + "=%2B49151" + std::to_string(10000000 + i) + "&messageData" + index + "=" + text;
+    }
+    return b + "&messageCount=" + std::to_string(kRecipients) + "\r\n";
+  }();
+  return body;
+}
+
+std::filesystem::path freshFolder(const std::string& name) {
+  auto folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+double mebibytes(std::size_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
+
+// The gateway as its own process, so that its memory is measured alone.
+void BM_Batch100k_Gateway(benchmark::State& state) {
+  const std::string& body = batchBody();
+  const auto folder = freshFolder("quorvel-batch-bench");
+  const std::string db = (folder / "gateway.sqlite").string();
+  {
+    GatewayStore store(db);
+    store.addAccount("bench", hashPassword("bench pw"), Balance{true, 0});
+  }
+  test::ChildProcess gateway(QUORVEL_GATEWAY_PROGRAM, {"serve", "--listen", "127.0.0.1:0", "--db", db});
+  std::string line;
+  if (!gateway.readLine(line) || line.find("Listening on http://127.0.0.1:") != 0) {
+    state.SkipWithError(("the gateway did not start: " + line).c_str());
+    return;
+  }
+  const int port = std::stoi(line.substr(line.rfind(':') + 1));
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(120, 0);
+  client.set_write_timeout(120, 0);
+  // The first sign-in pays for the slow hash, which takes 32 MiB of its own.
+  client.Post("/kavri", "login=bench&password=bench+pw&action=getCredits&t=1", kForm);
+
+  // Each request's peak over the memory held just before it.
+  const int pid = gateway.pid();
+  const std::size_t start = bench::residentBytes(pid);
+  std::size_t worst = 0, first = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::size_t before = bench::residentBytes(pid);
+    if (!bench::resetPeakResident(pid)) state.SkipWithError("the peak memory cannot be reset");
+    state.ResumeTiming();
+    auto res = client.Post("/kavri", body, kForm);
+    if (!res || res->status != 200 || res->body.find("Accepted 100000 of 100000 messages.") == std::string::npos)
+      state.SkipWithError("the batch was not accepted");
+    state.PauseTiming();
+    const std::size_t growth = bench::peakResidentBytes(pid) - before;
+    if (!first) first = growth;
+    worst = std::max(worst, growth);
+    state.ResumeTiming();
+  }
+  state.counters["body_MiB"] = mebibytes(body.size());
+  state.counters["peak_growth_first_MiB"] = mebibytes(first);
+  state.counters["peak_growth_MiB"] = mebibytes(worst);
+  state.counters["growth_per_body"] = static_cast<double>(worst) / static_cast<double>(body.size());
+  state.counters["held_after_MiB"] = mebibytes(bench::residentBytes(pid)) - mebibytes(start);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
+  gateway.terminate();
+  gateway.wait();
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
+// The practical limit of the transfer: the same library reading the body and
+// throwing it away.
+void BM_Batch100k_BareUpload(benchmark::State& state) {
+  const std::string& body = batchBody();
+  httplib::Server http;
+  http.set_payload_max_length(kMaxBodyBytes);
+  http.Post("/kavri", [](const httplib::Request&, httplib::Response& res, const httplib::ContentReader& reader) {
+    reader([](const char*, std::size_t) { return true; });
+    res.set_content("ok", "text/plain");
+  });
+  const int port = http.bind_to_any_port("127.0.0.1");
+  std::thread serving([&] { http.listen_after_bind(); });
+  httplib::Client client("127.0.0.1", port);
+  for (auto _ : state) {
+    auto res = client.Post("/kavri", body, kForm);
+    if (!res || res->status != 200) state.SkipWithError("upload failed");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
+  http.stop();
+  serving.join();
+}
+
+// The practical limit of the storing: the rows straight into SQLite in one transaction.
+void BM_Batch100k_BareSqlite(benchmark::State& state) {
+  bench::BareSqlite db(freshFolder("quorvel-sqlite-bench"));
+  const std::string text(160, 'x');
+  for (auto _ : state) db.insert(kRecipients, text);
+  state.SetItemsProcessed(state.iterations() * kRecipients);
+}
+
+BENCHMARK(BM_Batch100k_BareUpload)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Batch100k_BareSqlite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Batch100k_Gateway)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+} // namespace quorvel::gateway

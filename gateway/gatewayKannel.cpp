@@ -1,0 +1,137 @@
+// Handing one SMS part to Kannel through its sendsms HTTP interface.
+#include "gateway/gatewayKannel.h"
+
+#include <httplib.h>
+
+#include <cctype>
+
+namespace quorvel::gateway {
+
+namespace {
+
+// Kannel's report types: delivered, undelivered, buffered, taken by the
+// SMSC, refused by the SMSC.
+constexpr int kAllReports = 1 | 2 | 4 | 8 | 16;
+
+// UTF-8 to UTF-16 big-endian bytes, the form of coding=2 texts.
+std::string utf16be(const std::string& s) {
+  std::string out;
+  auto put = [&](unsigned u) {
+    out += static_cast<char>(u >> 8);
+    out += static_cast<char>(u & 0xFF);
+  };
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    unsigned cp = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
+    for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(n);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      put(0xD800 + (cp >> 10));
+      put(0xDC00 + (cp & 0x3FF));
+    } else {
+      put(cp);
+    }
+  }
+  return out;
+}
+
+// The concatenation header: 8-bit reference, part count, part number.
+std::string concatenationHeader(const SmsPart& p) {
+  const char udh[] = {5, 0, 3, static_cast<char>(p.messageId & 0xFF), static_cast<char>(p.total),
+                      static_cast<char>(p.part)};
+  return std::string(udh, sizeof udh);
+}
+
+std::string oneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s.size() > 200 ? s.substr(0, 200) : s;
+}
+
+} // namespace
+
+std::string percentEncode(const std::string& s) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string kannelNumber(const std::string& recipient) {
+  std::string number;
+  for (char c : recipient) {
+    if (std::isdigit(static_cast<unsigned char>(c))) number += c;
+    else if (c == '+' && number.empty()) number = "+";
+  }
+  return number;
+}
+
+KannelClient::KannelClient(UpstreamConfig config, std::string reportBase)
+    : config_(std::move(config)), reportBase_(std::move(reportBase)) {
+  if (!config_.dlrBase.empty()) reportBase_ = config_.dlrBase;
+  while (!reportBase_.empty() && reportBase_.back() == '/') reportBase_.pop_back();
+  const std::size_t slash = config_.url.find('/', 7);  // after "http://"
+  origin_ = config_.url.substr(0, slash);
+  path_ = slash == std::string::npos ? "/cgi-bin/sendsms" : config_.url.substr(slash);
+}
+
+std::string KannelClient::requestTarget(const SmsPart& p) const {
+  const std::string id = std::to_string(p.messageId);
+  // Kannel fills in %d (report type), %A (its report text) and %T (its time).
+  const std::string reportUrl = reportBase_ + "/dlr?id=" + id + "&part=" + std::to_string(p.part) +
+                                "&k=" + config_.dlrKey + "&type=%d&status=%A&ts=%T";
+  std::string q = path_ + (path_.find('?') == std::string::npos ? "?" : "&");
+  q += "username=" + percentEncode(config_.user) + "&password=" + percentEncode(config_.password);
+  q += "&to=" + percentEncode(kannelNumber(p.recipient));
+  if (!config_.from.empty()) q += "&from=" + percentEncode(config_.from);
+  if (!config_.smsc.empty()) q += "&smsc=" + percentEncode(config_.smsc);
+  if (p.unicode)
+    q += "&coding=2&charset=UTF-16BE&text=" + percentEncode(utf16be(p.text));
+  else
+    q += "&coding=0&charset=UTF-8&text=" + percentEncode(p.text);
+  if (p.total > 1) q += "&udh=" + percentEncode(concatenationHeader(p));
+  q += "&dlr-mask=" + std::to_string(kAllReports) + "&dlr-url=" + percentEncode(reportUrl);
+  return q;
+}
+
+HandOverResult KannelClient::send(const SmsPart& part) const {
+  try {
+    httplib::Client client(origin_);
+    const int timeout = config_.timings.requestTimeout;
+    client.set_connection_timeout(timeout, 0);
+    client.set_read_timeout(timeout, 0);
+    client.set_write_timeout(timeout, 0);
+    // A fresh connection for every part: a kept-alive connection the server
+    // closed meanwhile would fail after the request went out, which looks
+    // just like a lost answer.
+    client.set_keep_alive(false);
+    const httplib::Result res = client.Get(requestTarget(part));
+    if (!res) {
+      const httplib::Error e = res.error();
+      const std::string why = "Kannel " + origin_ + ": " + httplib::to_string(e);
+      // Before the request was complete, Kannel cannot have taken it.
+      if (e == httplib::Error::Connection || e == httplib::Error::ConnectionTimeout ||
+          e == httplib::Error::BindIPAddress || e == httplib::Error::Write)
+        return {HandOver::refused, why};
+      return {HandOver::unknown, why};
+    }
+    const std::string answer = std::to_string(res->status) + " " + oneLine(res->body);
+    if (res->status >= 200 && res->status <= 299) return {HandOver::accepted, "Kannel: " + answer};
+    return {HandOver::refused, "Kannel refused: " + answer};
+  } catch (const std::exception& e) {
+    return {HandOver::refused, std::string("Kannel request not made: ") + e.what()};
+  }
+}
+
+} // namespace quorvel::gateway

@@ -1,0 +1,168 @@
+// Reading, writing and showing the upstream settings file.
+#include "gateway/gatewayUpstream.h"
+
+#include <openssl/rand.h>
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quorvel::gateway {
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+int secondsValue(const std::string& key, const std::string& text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1)
+    throw UpstreamError("upstream setting " + key + " needs a whole number above 0, not \"" + text + "\"");
+  return value;
+}
+
+// The text fields and the timing fields, by their names in the file.
+std::string* textField(UpstreamConfig& c, const std::string& key) {
+  if (key == "upstream") return &c.kind;
+  if (key == "url") return &c.url;
+  if (key == "user") return &c.user;
+  if (key == "password") return &c.password;
+  if (key == "from") return &c.from;
+  if (key == "smsc") return &c.smsc;
+  if (key == "dlr-url") return &c.dlrBase;
+  if (key == "dlr-key") return &c.dlrKey;
+  return nullptr;
+}
+
+int* timingField(DeliveryTimings& t, const std::string& key) {
+  if (key == "timeout") return &t.requestTimeout;
+  if (key == "retry-first") return &t.firstRetry;
+  if (key == "retry-longest") return &t.longestRetry;
+  if (key == "attempts") return &t.attempts;
+  if (key == "confirm-window") return &t.confirmWindow;
+  return nullptr;
+}
+
+std::string randomKey() {
+  unsigned char bytes[16];
+  if (RAND_bytes(bytes, sizeof bytes) != 1) throw UpstreamError("no random numbers for the report key");
+  static const char* hex = "0123456789abcdef";
+  std::string key;
+  for (unsigned char b : bytes) {
+    key += hex[b >> 4];
+    key += hex[b & 15];
+  }
+  return key;
+}
+
+// Values are single lines: a line break would start another setting.
+void checkOneLine(const std::string& key, const std::string& value) {
+  if (value.find_first_of("\r\n") != std::string::npos)
+    throw UpstreamError("upstream setting " + key + " must not contain a line break");
+}
+
+} // namespace
+
+std::string upstreamConfigPath(const std::string& storePath) {
+  return (std::filesystem::path(storePath).parent_path() / "upstream.conf").string();
+}
+
+UpstreamConfig loadUpstreamConfig(const std::string& path) {
+  UpstreamConfig config;
+  std::ifstream in(path);
+  if (!in) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return config;
+    throw UpstreamError("cannot read " + path);
+  }
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    line = trimmed(line);
+    if (line.empty() || line[0] == '#') continue;
+    const auto eq = line.find('=');
+    if (eq == std::string::npos)
+      throw UpstreamError(path + " line " + std::to_string(number) + ": expected KEY = VALUE");
+    const std::string key = trimmed(line.substr(0, eq));
+    const std::string value = trimmed(line.substr(eq + 1));
+    if (std::string* field = textField(config, key))
+      *field = value;
+    else if (int* timing = timingField(config.timings, key))
+      *timing = secondsValue(key, value);
+    else
+      throw UpstreamError(path + " line " + std::to_string(number) + ": unknown setting \"" + key + "\"");
+  }
+  if (config.kind != "store" && config.kind != "kannel")
+    throw UpstreamError(path + ": upstream must be \"store\" or \"kannel\", not \"" + config.kind + "\"");
+  if (config.kannel()) validateUpstream(config);
+  return config;
+}
+
+void validateUpstream(const UpstreamConfig& config) {
+  if (!config.kannel()) return;
+  if (!config.url.starts_with("http://") || config.url.size() <= 7)
+    throw UpstreamError("the Kannel URL must start with http:// (for example "
+                        "http://127.0.0.1:13013/cgi-bin/sendsms), not \"" + config.url + "\"");
+  if (config.user.empty()) throw UpstreamError("the Kannel user name must not be empty");
+  if (config.password.empty()) throw UpstreamError("the Kannel password must not be empty");
+  if (!config.dlrBase.empty() && !config.dlrBase.starts_with("http://") && !config.dlrBase.starts_with("https://"))
+    throw UpstreamError("the report URL must start with http:// or https://, not \"" + config.dlrBase + "\"");
+}
+
+void saveUpstreamConfig(const std::string& path, UpstreamConfig config) {
+  validateUpstream(config);
+  if (config.kannel() && config.dlrKey.empty()) config.dlrKey = randomKey();
+  std::ostringstream text;
+  text << "# quorvel-gateway upstream: written by \"quorvel-gateway upstream set\"\n";
+  UpstreamConfig defaults;
+  for (const char* key : {"upstream", "url", "user", "password", "from", "smsc", "dlr-url", "dlr-key"}) {
+    const std::string& value = *textField(config, key);
+    checkOneLine(key, value);
+    if (!value.empty()) text << key << " = " << value << "\n";
+  }
+  for (const char* key : {"timeout", "retry-first", "retry-longest", "attempts", "confirm-window"})
+    if (*timingField(config.timings, key) != *timingField(defaults.timings, key))
+      text << key << " = " << *timingField(config.timings, key) << "\n";
+
+  // Written to a private temporary file first and renamed over the old one,
+  // so the password is never readable by others and a crash leaves either file.
+  namespace fs = std::filesystem;
+  const std::string temporary = path + ".new";
+  std::error_code ec;
+  fs::create_directories(fs::path(path).parent_path(), ec);
+  fs::remove(temporary, ec);
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    if (!out) throw UpstreamError("cannot write " + temporary);
+    fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write, ec);
+    out << text.str();
+    out.flush();
+    if (!out) throw UpstreamError("cannot write " + temporary);
+  }
+  fs::rename(temporary, path, ec);
+  if (ec) throw UpstreamError("cannot replace " + path + ": " + ec.message());
+}
+
+std::string describeUpstream(const UpstreamConfig& config) {
+  if (!config.kannel()) return "upstream: store (messages are kept here and not sent on)\n";
+  auto shown = [](const std::string& v) { return v.empty() ? std::string("(not set)") : v; };
+  auto secret = [](const std::string& v) { return std::string(v.empty() ? "(not set)" : "(set)"); };
+  std::ostringstream out;
+  out << "upstream: kannel\n"
+      << "url: " << config.url << "\n"
+      << "user: " << config.user << "\n"
+      << "password: " << secret(config.password) << "\n"
+      << "from: " << shown(config.from) << "\n"
+      << "smsc: " << shown(config.smsc) << "\n"
+      << "dlr-url: " << (config.dlrBase.empty() ? "(the listen address)" : config.dlrBase) << "\n"
+      << "dlr-key: " << secret(config.dlrKey) << "\n";
+  return out.str();
+}
+
+} // namespace quorvel::gateway

@@ -1,0 +1,44 @@
+// The click sink of a command-bar button: forwards Click to a callback.
+#pragma once
+
+#include "com/dispatch.h"
+
+#include <functional>
+
+namespace quorvel {
+
+/// The click callback, bound to its target object: the clicked button and
+/// the host's cancel flag for the click (by reference).
+using TClickProc = std::function<void(com::IDispatch* Ctrl, com::VARIANT_BOOL* CancelDefault)>;
+
+/// Subscribed to a button's _CommandBarButtonEvents connection point. Its
+/// lifetime is its owner's: the host's references are not counted (AddRef
+/// answers 2, Release 1, and neither ever destroys it). IUnknown, IDispatch
+/// and the button event interface all give the same pointer.
+class TEventSink final : public com::IDispatch {
+public:
+  /// Keeps \p ClickProc in FClickProc.
+  explicit TEventSink(TClickProc ClickProc);
+  TEventSink(const TEventSink&) = delete;
+  TEventSink& operator=(const TEventSink&) = delete;
+  ~TEventSink() = default;
+
+  com::HRESULT QueryInterface(com::REFIID riid, void** ppvObject) override;
+  com::ULONG AddRef() override;
+  com::ULONG Release() override;
+  com::HRESULT GetTypeInfoCount(com::UINT* pctinfo) override;
+  com::HRESULT GetTypeInfo(com::UINT iTInfo, com::LCID lcid, com::ITypeInfo** ppTInfo) override;
+  com::HRESULT GetIDsOfNames(com::REFIID riid, com::LPOLESTR* rgszNames, com::UINT cNames,
+                             com::LCID lcid, com::DISPID* rgDispId) override;
+  /// Click (dispatch id 1) calls FClickProc with the button and the cancel
+  /// flag; every other id does nothing. Always S_OK; the outputs are never
+  /// written.
+  com::HRESULT Invoke(com::DISPID dispIdMember, com::REFIID riid, com::LCID lcid,
+                      com::WORD wFlags, com::DISPPARAMS* pDispParams, com::VARIANT* pVarResult,
+                      com::EXCEPINFO* pExcepInfo, com::UINT* puArgErr) override;
+
+private:
+  TClickProc FClickProc;
+};
+
+} // namespace quorvel

@@ -1,0 +1,86 @@
+// The composer window as the add-in hosts it inside the host's application
+// object, and the add-in's own message box.
+#include "addin/unComposerHost.h"
+
+#include "com/errorinfo.h"
+#include "composer/unSMSForm.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace quorvel {
+
+namespace {
+
+TComposerMaker& composerMaker() {
+  static TComposerMaker maker;
+  return maker;
+}
+
+TErrorBox& errorBox() {
+  static TErrorBox box;
+  return box;
+}
+
+} // namespace
+
+void setComposerMaker(TComposerMaker maker) { composerMaker() = std::move(maker); }
+
+void setErrorBox(TErrorBox box) { errorBox() = std::move(box); }
+
+void createComposer() {
+  // Widgets need the host's widget application object; the add-in never
+  // makes one of its own.
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    throw com::ComError(com::E_UNEXPECTED,
+                        "The host has no window application object to show the SMS composer in");
+  destroyComposer();
+  frmSMSComposer = composerMaker() ? composerMaker()() : new TfrmSMSComposer(nullptr);
+}
+
+void destroyComposer() {
+  // The window's destructor clears frmSMSComposer.
+  delete frmSMSComposer;
+  frmSMSComposer = nullptr;
+}
+
+void showComposer() {
+  TfrmSMSComposer* form = frmSMSComposer;
+  if (!form)
+    return;
+  form->show();
+  form->raise();
+  form->activateWindow();
+}
+
+std::string composerNotifyOn() {
+  return frmSMSComposer ? frmSMSComposer->cbEventSel->currentText().toStdString() : std::string();
+}
+
+void sendReminderThroughComposer(const std::string& msg) {
+  TfrmSMSComposer* form = frmSMSComposer;
+  if (!form)
+    return;
+  // A reminder may come before the window was ever shown: the balance that
+  // the send is checked against is then asked for first, without dialogs.
+  if (form->credits.empty())
+    form->getCredits(false);
+  if (frmSMSComposer != form)
+    return;
+  form->sendSMS(form->eNotifPhoneNumber->text().toStdString(), msg);
+}
+
+void showAddInError(const std::string& text) {
+  if (errorBox()) {
+    errorBox()(text);
+    return;
+  }
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    return;
+  QMessageBox box(QMessageBox::Critical, "Error", QString::fromStdString(text), QMessageBox::Ok);
+  box.exec();
+}
+
+} // namespace quorvel

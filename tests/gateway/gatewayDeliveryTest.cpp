@@ -1,0 +1,330 @@
+// The delivery stage against a scripted sendsms server: requests as Kannel
+// gets them, back-off, giving up with the credit returned, time-outs that
+// never send twice, reports, crashes and the store's migration.
+#include "gateway/gatewayDelivery.h"
+#include "gateway/gatewayStore.h"
+
+#include "tempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace quorvel::gateway {
+namespace {
+
+// A sendsms interface whose answers the test chooses: accept, an error
+// status, or holding the answer back until released.
+class FakeSendsms {
+public:
+  enum class Mode { accept, error, hold };
+
+  FakeSendsms() {
+    http_.Get("/cgi-bin/sendsms", [this](const httplib::Request& req, httplib::Response& res) {
+      std::unique_lock lock(mutex_);
+      requests_.push_back(req.params);
+      if (mode_ == Mode::hold) released_.wait(lock, [&] { return release_; });
+      if (mode_ == Mode::error) res.status = 503, res.set_content("Temporal failure, try again later.", "text/plain");
+      else res.status = 202, res.set_content("0: Accepted for delivery", "text/plain");
+    });
+    port_ = http_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { http_.listen_after_bind(); });
+    // The library ignores stop() until its loop runs: wait for the loop.
+    while (!http_.is_running()) std::this_thread::yield();
+  }
+  ~FakeSendsms() {
+    release();
+    http_.stop();
+    thread_.join();
+  }
+  void setMode(Mode m) {
+    std::lock_guard lock(mutex_);
+    mode_ = m;
+  }
+  void release() {
+    std::lock_guard lock(mutex_);
+    release_ = true;
+    released_.notify_all();
+  }
+  std::size_t count() {
+    std::lock_guard lock(mutex_);
+    return requests_.size();
+  }
+  httplib::Params request(std::size_t i) {
+    std::lock_guard lock(mutex_);
+    return requests_.at(i);
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/cgi-bin/sendsms"; }
+
+private:
+  httplib::Server http_;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool release_ = false;
+  Mode mode_ = Mode::accept;
+  std::vector<httplib::Params> requests_;
+};
+
+UpstreamConfig kannelAt(const std::string& url) {
+  UpstreamConfig c;
+  c.kind = "kannel";
+  c.url = url;
+  c.user = "tester";
+  c.password = "p&ss word";
+  c.dlrKey = "key123";
+  c.timings = DeliveryTimings{1, 10, 40, 3, 600};
+  return c;
+}
+
+std::string param(const httplib::Params& p, const std::string& name) {
+  auto it = p.find(name);
+  return it == p.end() ? std::string("(none)") : it->second;
+}
+
+// A store with one account of 100 credits, its queue and a worker with a
+// clock the test moves.
+struct Bench {
+  test::TempDir dir;
+  std::string path = dir.file("gateway.sqlite");
+  std::unique_ptr<GatewayStore> store = std::make_unique<GatewayStore>(path);
+  std::unique_ptr<Outbox> outbox = std::make_unique<Outbox>(path);
+  std::int64_t now = 1'800'000'000;
+  std::int64_t account = 0;
+
+  explicit Bench(const std::string& kind = "kannel") {
+    store->addAccount("ann", "hash", Balance{false, 100});
+    account = store->findAccount("ann")->id;
+    outbox->setUpstream(kind);
+  }
+  std::int64_t accept(const std::string& text) {
+    return store->acceptMessages(account, {{"+36 30 123-4567", text}}).ids.at(0);
+  }
+  DeliveryWorker worker(const UpstreamConfig& c) {
+    return DeliveryWorker(*outbox, c, "http://127.0.0.1:9333", [this] { return now; });
+  }
+  std::int64_t credits() { return store->findAccount("ann")->balance.credits; }
+  void restart() {
+    outbox.reset();
+    store.reset();
+    store = std::make_unique<GatewayStore>(path);
+    outbox = std::make_unique<Outbox>(path);
+  }
+};
+
+TEST(KannelRequest, FieldsAsKannelReadsThem) {
+  UpstreamConfig c = kannelAt("http://127.0.0.1:13013/cgi-bin/sendsms");
+  KannelClient client(c, "http://127.0.0.1:9333/");
+  httplib::Params p;
+  httplib::detail::parse_query_text(client.requestTarget({7, "+36 (30) 123", "Hi €", false, 1, 1}).substr(17), p);
+  EXPECT_EQ(param(p, "username"), "tester");
+  EXPECT_EQ(param(p, "password"), "p&ss word");
+  EXPECT_EQ(param(p, "to"), "+3630123");
+  EXPECT_EQ(param(p, "text"), "Hi €");
+  EXPECT_EQ(param(p, "coding"), "0");
+  EXPECT_EQ(param(p, "charset"), "UTF-8");
+  EXPECT_EQ(param(p, "from"), "(none)");
+  EXPECT_EQ(param(p, "udh"), "(none)");
+  EXPECT_EQ(param(p, "dlr-mask"), "31");
+  EXPECT_EQ(param(p, "dlr-url"), "http://127.0.0.1:9333/dlr?id=7&part=1&k=key123&type=%d&status=%A&ts=%T");
+
+  c.from = "Quorvel";
+  c.smsc = "modem";
+  KannelClient routed(c, "http://gw");
+  p.clear();
+  httplib::detail::parse_query_text(routed.requestTarget({300, "123", "ő😀", true, 2, 3}).substr(17), p);
+  EXPECT_EQ(param(p, "coding"), "2");
+  EXPECT_EQ(param(p, "charset"), "UTF-16BE");
+  EXPECT_EQ(param(p, "text"), std::string("\x01\x51\xD8\x3D\xDE\x00", 6));
+  EXPECT_EQ(param(p, "udh"), std::string("\x05\x00\x03\x2C\x03\x02", 6));  // reference 300 & 0xFF
+  EXPECT_EQ(param(p, "from"), "Quorvel");
+  EXPECT_EQ(param(p, "smsc"), "modem");
+}
+
+TEST(Delivery, StoreUpstreamQueuesNothing) {
+  Bench b("store");
+  const auto id = b.accept("kept here");
+  EXPECT_EQ(b.outbox->state(id), "");
+  EXPECT_EQ(b.store->messages(std::nullopt, 1).at(0).status, "accepted");
+}
+
+TEST(Delivery, HandedOverThenReportedDelivered) {
+  FakeSendsms kannel;
+  Bench b;
+  const auto id = b.accept("Hello");
+  EXPECT_EQ(b.store->messages(std::nullopt, 1).at(0).status, "queued");
+  EXPECT_EQ(b.worker(kannelAt(kannel.url())).runDue(), 1u);
+  ASSERT_EQ(kannel.count(), 1u);
+  EXPECT_EQ(param(kannel.request(0), "text"), "Hello");
+  EXPECT_EQ(b.outbox->state(id), "handed over");
+
+  const std::string ids = std::to_string(id);
+  struct Report {
+    httplib::Params query;
+    int status;
+  };
+  const Report reports[] = {
+      {{{"k", "wrong"}, {"id", ids}, {"part", "1"}, {"type", "1"}}, 403},
+      {{{"id", ids}, {"part", "1"}, {"type", "1"}}, 403},
+      {{{"k", "key123"}, {"id", "x"}, {"part", "1"}, {"type", "1"}}, 400},
+      {{{"k", "key123"}, {"id", ids}, {"part", "1"}}, 400},
+      {{{"k", "key123"}, {"id", "999"}, {"part", "1"}, {"type", "1"}}, 404},
+      {{{"k", "key123"}, {"id", ids}, {"part", "1"}, {"type", "1"}, {"status", "DELIVRD"}, {"ts", "1800000100"}},
+       200},
+      {{{"k", "key123"}, {"id", ids}, {"part", "1"}, {"type", "8"}, {"status", "ACK/"}}, 200},
+  };
+  for (const Report& r : reports) EXPECT_EQ(deliveryReport(*b.outbox, "key123", r.query).status, r.status);
+  const StoredMessage m = b.store->messages(std::nullopt, 1).at(0);
+  EXPECT_EQ(m.status, "delivered");
+  EXPECT_EQ(m.upstreamStatus, "Kannel report 1: DELIVRD");  // the late report 8 does not hide it
+  EXPECT_EQ(m.statusTime, utcText(1800000100));
+}
+
+TEST(Delivery, KannelDownWaitsAndGoesLater) {
+  Bench b;
+  std::string url;
+  {
+    FakeSendsms gone;  // its port, free again once it has stopped
+    url = gone.url();
+  }
+  const auto id = b.accept("later");
+  EXPECT_EQ(b.worker(kannelAt(url)).runDue(), 0u);
+  EXPECT_EQ(b.outbox->state(id), "queued");
+  EXPECT_NE(b.store->messages(std::nullopt, 1).at(0).upstreamStatus.find("Kannel http://127.0.0.1:"),
+            std::string::npos);
+
+  FakeSendsms kannel;
+  auto worker = b.worker(kannelAt(kannel.url()));
+  b.now += 9;
+  EXPECT_EQ(worker.runDue(), 0u);  // the back-off is not over yet
+  b.now += 1;
+  EXPECT_EQ(worker.runDue(), 1u);
+  EXPECT_EQ(kannel.count(), 1u);
+  EXPECT_EQ(b.outbox->state(id), "handed over");
+}
+
+TEST(Delivery, ErrorsBackOffThenGiveUpWithTheCreditBack) {
+  FakeSendsms kannel;
+  kannel.setMode(FakeSendsms::Mode::error);
+  Bench b;
+  const auto id = b.accept("refused");
+  EXPECT_EQ(b.credits(), 99);
+  auto worker = b.worker(kannelAt(kannel.url()));
+  const std::int64_t waits[] = {0, 10, 20};  // 10 s, then doubled
+  for (std::int64_t w : waits) {
+    b.now += w - 1;
+    worker.runDue();
+    b.now += 1;
+    worker.runDue();
+  }
+  EXPECT_EQ(kannel.count(), 3u);
+  EXPECT_EQ(b.outbox->state(id), "failed");
+  EXPECT_EQ(b.credits(), 100);
+  const StoredMessage m = b.store->messages(std::nullopt, 1).at(0);
+  EXPECT_EQ(m.upstreamStatus, "given up after 3 attempts: Kannel refused: 503 Temporal failure, try again later.");
+  b.now += 1000;
+  worker.runDue();
+  EXPECT_EQ(kannel.count(), 3u);
+  EXPECT_EQ(b.credits(), 100);  // returned once
+}
+
+TEST(Delivery, TimeOutAfterAcceptNeverSendsTwice) {
+  FakeSendsms kannel;
+  kannel.setMode(FakeSendsms::Mode::hold);  // takes the request, answers after the client's time-out
+  Bench b;
+  const auto id = b.accept(std::string(200, 'x'));  // two parts
+  auto worker = b.worker(kannelAt(kannel.url()));
+  EXPECT_EQ(worker.runDue(), 0u);
+  kannel.release();
+  kannel.setMode(FakeSendsms::Mode::accept);
+  EXPECT_EQ(b.outbox->state(id), "unconfirmed") << b.store->messages(std::nullopt, 1).at(0).upstreamStatus;
+  b.now += 500;
+  worker.runDue();
+  EXPECT_EQ(kannel.count(), 1u);
+
+  // Kannel's report shows it had part 1: part 2 follows, part 1 is not repeated.
+  EXPECT_EQ(deliveryReport(*b.outbox, "key123", {{"k", "key123"}, {"id", std::to_string(id)}, {"part", "1"},
+                                                  {"type", "8"}}).status, 200);
+  EXPECT_EQ(b.outbox->state(id), "queued");
+  EXPECT_EQ(worker.runDue(), 1u);
+  ASSERT_EQ(kannel.count(), 2u);
+  EXPECT_EQ(param(kannel.request(1), "udh"), std::string("\x05\x00\x03\x01\x02\x02", 6));
+  EXPECT_EQ(b.outbox->state(id), "handed over");
+}
+
+TEST(Delivery, UnconfirmedWithoutReportFailsAfterTheWindowUnsent) {
+  Bench b;
+  const auto id = b.accept("lost answer");
+  b.outbox->parts(id, 1);
+  b.outbox->markSending(id, 1, b.now);  // then the gateway died mid-request
+  b.restart();
+  FakeSendsms kannel;
+  auto worker = b.worker(kannelAt(kannel.url()));
+  worker.runDue();
+  EXPECT_EQ(b.outbox->state(id), "unconfirmed");
+  b.now += 601;
+  worker.runDue();
+  EXPECT_EQ(kannel.count(), 0u);
+  EXPECT_EQ(b.outbox->state(id), "failed");
+  EXPECT_EQ(b.credits(), 99);  // Kannel may have sent it
+}
+
+TEST(Delivery, CrashBetweenAcceptAndHandOverLosesNothing) {
+  Bench b;
+  const auto id = b.accept("survives");
+  b.restart();  // nothing was handed over before the end
+  FakeSendsms kannel;
+  EXPECT_EQ(b.worker(kannelAt(kannel.url())).runDue(), 1u);
+  EXPECT_EQ(param(kannel.request(0), "text"), "survives");
+  EXPECT_EQ(b.outbox->state(id), "handed over");
+}
+
+TEST(Delivery, TooManyPartsAreGivenUp) {
+  FakeSendsms kannel;
+  Bench b;
+  const auto id = b.accept(std::string(153 * 256, 'x'));
+  b.worker(kannelAt(kannel.url())).runDue();
+  EXPECT_EQ(kannel.count(), 0u);
+  EXPECT_EQ(b.outbox->state(id), "failed");
+  EXPECT_EQ(b.credits(), 100);
+}
+
+TEST(Delivery, VersionOneStoreIsMigrated) {
+  test::TempDir dir;
+  const std::string path = dir.file("old.sqlite");
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, R"sql(
+      CREATE TABLE accounts (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, password_hash TEXT NOT NULL,
+        credits INTEGER NOT NULL CHECK (credits >= 0), unlimited INTEGER NOT NULL DEFAULT 0,
+        created TEXT NOT NULL DEFAULT (datetime('now')));
+      CREATE TABLE messages (id INTEGER PRIMARY KEY, time TEXT NOT NULL DEFAULT (datetime('now')),
+        account_id INTEGER NOT NULL REFERENCES accounts(id), recipient TEXT NOT NULL, text TEXT NOT NULL,
+        status TEXT NOT NULL);
+      INSERT INTO accounts (name, password_hash, credits) VALUES ('old', 'h', 5);
+      INSERT INTO messages (account_id, recipient, text, status) VALUES (1, '+3611', 'before', 'accepted');
+      PRAGMA user_version = 1;)sql", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  GatewayStore store(path);
+  Outbox outbox(path);
+  outbox.setUpstream("kannel");
+  const auto id = store.acceptMessages(1, {{"+3622", "after"}}).ids.at(0);
+  const auto listed = store.messages(std::nullopt, 10);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].status, "queued");
+  EXPECT_EQ(listed[1].status, "accepted");  // filed before: never sent on
+  const auto due = outbox.due(INT64_MAX, 10);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].id, id);
+}
+
+} // namespace
+} // namespace quorvel::gateway
