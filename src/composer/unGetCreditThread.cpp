@@ -4,6 +4,7 @@
 #include "util/unDate.h"
 
 #include <condition_variable>
+#include <new>
 #include <thread>
 
 namespace quorvel {
@@ -19,7 +20,10 @@ struct RunningQueries {
 };
 
 RunningQueries& runningQueries() {
-  static RunningQueries* queries = new RunningQueries; // outlives every worker
+  // Outlives every worker and every static destructor: built in static
+  // storage and never destroyed, so no heap block is left behind at exit.
+  alignas(RunningQueries) static unsigned char storage[sizeof(RunningQueries)];
+  static RunningQueries* queries = new (storage) RunningQueries;
   return *queries;
 }
 
