@@ -2,6 +2,7 @@
 #include "kannelHarness.h"
 
 #include "childProcess.h"
+#include "util/unTextCodec.h"
 
 #include <httplib.h>
 #include <netinet/in.h>
@@ -75,23 +76,7 @@ std::string percentDecode(const std::string& s) {
 
 std::string utf16beToUtf8(const std::string& b) {
   std::string out;
-  auto put = [&](unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  };
+  auto put = [&](unsigned cp) { appendUtf8(out, static_cast<char32_t>(cp)); };
   for (std::size_t i = 0; i + 1 < b.size(); i += 2) {
     unsigned u = (static_cast<unsigned char>(b[i]) << 8) | static_cast<unsigned char>(b[i + 1]);
     if (u >= 0xD800 && u < 0xDC00 && i + 3 < b.size()) {
