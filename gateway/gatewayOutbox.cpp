@@ -237,7 +237,10 @@ void Outbox::markSending(std::int64_t id, int part, std::int64_t now) {
 void Outbox::markHandedOver(std::int64_t id, int part, const std::string& status, std::int64_t now) {
   std::lock_guard lock(mutex_);
   Db::Write tx(*db_);
-  if (rank(db_->partState(id, part)) < rank(delivery::handedOver)) db_->setPart(id, part, delivery::handedOver);
+  // Kannel's report can overtake its own answer to the hand-over: a part
+  // already reported on keeps the report's word.
+  if (rank(db_->partState(id, part)) >= rank(delivery::handedOver)) return;
+  db_->setPart(id, part, delivery::handedOver);
   db_->settle(id, status, utcText(now), now);
   tx.commit();
 }

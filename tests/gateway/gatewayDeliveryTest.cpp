@@ -186,6 +186,18 @@ TEST(Delivery, HandedOverThenReportedDelivered) {
   EXPECT_EQ(m.statusTime, utcText(1800000100));
 }
 
+TEST(Delivery, ReportOvertakingTheHandOverAnswerIsKept) {
+  Bench b;
+  const auto id = b.accept("Hello");
+  ASSERT_EQ(b.outbox->parts(id, 1).size(), 1u);
+  b.outbox->markSending(id, 1, b.now);
+  ASSERT_TRUE(b.outbox->report(id, 1, 1, "Kannel report 1: DELIVRD", utcText(b.now + 1)));
+  b.outbox->markHandedOver(id, 1, "Kannel: 202 0: Accepted for delivery", b.now + 2);
+  const StoredMessage m = b.store->messages(std::nullopt, 1).at(0);
+  EXPECT_EQ(m.status, "delivered");
+  EXPECT_EQ(m.upstreamStatus, "Kannel report 1: DELIVRD");
+}
+
 TEST(Delivery, KannelDownWaitsAndGoesLater) {
   Bench b;
   std::string url;
