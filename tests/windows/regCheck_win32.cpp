@@ -33,6 +33,11 @@ std::wstring stringValue(HKEY root, const wchar_t* key, const wchar_t* name) {
   return buf;
 }
 
+// An export as a plain function pointer, to be cast to its real type.
+void (*entry(HMODULE lib, const char* name))() {
+  return reinterpret_cast<void (*)()>(GetProcAddress(lib, name));
+}
+
 // Exactly the four entry points, by name and by their ordinals 1 to 4; a class nobody serves is
 // refused with a nil object; nothing is alive yet, so the library may unload.
 void checkExports(const wchar_t* dll) {
@@ -49,8 +54,8 @@ void checkExports(const wchar_t* dll) {
   }
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-  auto getClassObject = reinterpret_cast<GetClassObject>(GetProcAddress(lib, "DllGetClassObject"));
-  auto canUnload = reinterpret_cast<CanUnloadNow>(GetProcAddress(lib, "DllCanUnloadNow"));
+  auto getClassObject = reinterpret_cast<GetClassObject>(entry(lib, "DllGetClassObject"));
+  auto canUnload = reinterpret_cast<CanUnloadNow>(entry(lib, "DllCanUnloadNow"));
   if (getClassObject && canUnload) {
     void* factory = reinterpret_cast<void*>(1);
     CHECK_EQ(getClassObject(kLibId, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
