@@ -10,6 +10,7 @@
 
 #include "winCheck.h"
 
+namespace quorvel::wintest {
 namespace {
 
 const wchar_t kClsidKey[] = L"CLSID\\{BC2445F7-9514-49B2-90E6-C22FA2A94F1C}\\InprocServer32";
@@ -128,6 +129,9 @@ void checkTypeLib() {
 }
 
 } // namespace
+} // namespace quorvel::wintest
+
+using namespace quorvel::wintest;
 
 int wmain(int argc, wchar_t** argv) {
   CoInitialize(nullptr);
@@ -148,5 +152,5 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   CoUninitialize();
-  return quorvel::wintest::testResult();
+  return testResult();
 }

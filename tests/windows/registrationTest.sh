@@ -15,7 +15,7 @@ addin="HKCU\\Software\\Microsoft\\Office\\Outlook\\AddIns\\$progid"
 failures=0
 
 fail() {
-  echo "FAILED: $*" >&2
+  printf 'FAILED: %s\n' "$*" >&2
   failures=$((failures + 1))
 }
 
@@ -80,12 +80,13 @@ $D
 
 HKEY_CLASSES_ROOT\\$progid\\Clsid
 $D$clsid"
+# (Wine lists a key's values by name.)
 expect_query "$addin" "
 HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\Outlook\\AddIns\\$progid
-    FriendlyName    REG_SZ    Zuzever EZA
+    CommandLineSafe    REG_DWORD    0x0
     Description    REG_SZ    
-    LoadBehavior    REG_DWORD    0x3
-    CommandLineSafe    REG_DWORD    0x0"
+    FriendlyName    REG_SZ    Zuzever EZA
+    LoadBehavior    REG_DWORD    0x3"
 # Outlook only: no key for the other hosts.
 for host in Word Excel PowerPoint Access; do
   expect_absent "HKCU\\Software\\Microsoft\\Office\\$host\\AddIns\\$progid"

@@ -17,6 +17,19 @@
 
 #include "winCheck.h"
 
+namespace quorvel::wintest {
+
+// The add-in interface as Office hosts call it: IDispatch's slots, then these five. It lies outside
+// the unnamed namespace: the compiler must not conclude that no object in the program implements it.
+struct IDTExtensibility2 : IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, int ConnectMode,
+                                                 IDispatch* AddInInst, SAFEARRAY** custom) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnDisconnection(int RemoveMode, SAFEARRAY** custom) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) = 0;
+};
+
 namespace {
 
 GUID guidOf(const wchar_t* text) {
@@ -48,15 +61,6 @@ constexpr DISPID kReminder = 0xF004;
 constexpr long msoControlButton = 1;
 constexpr long msoControlPopup = 10;
 
-/// The add-in interface as Office hosts call it: IDispatch's slots, then these five.
-struct IDTExtensibility2 : IDispatch {
-  virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, int ConnectMode,
-                                                 IDispatch* AddInInst, SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnDisconnection(int RemoveMode, SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) = 0;
-};
 constexpr int ext_cm_AfterStartup = 0;
 constexpr int ext_cm_Startup = 1;
 constexpr int ext_dm_HostShutdown = 0;
@@ -894,6 +898,9 @@ void outlookAtStartup(Application& outlook) {
 }
 
 } // namespace
+} // namespace quorvel::wintest
+
+using namespace quorvel::wintest;
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
@@ -902,7 +909,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   setvbuf(stdout, nullptr, _IONBF, 0);
   if (!CHECK_HR(OleInitialize(nullptr)))
-    return quorvel::wintest::testResult();
+    return testResult();
   HHOOK hook = SetWindowsHookExW(WH_CBT, answerMessageBoxes, nullptr, GetCurrentThreadId());
   CHECK(hook != nullptr);
   writeSettings(argv[1]);
@@ -924,5 +931,5 @@ int wmain(int argc, wchar_t** argv) {
   UnhookWindowsHookEx(hook);
   CoFreeUnusedLibraries();
   OleUninitialize();
-  return quorvel::wintest::testResult();
+  return testResult();
 }
