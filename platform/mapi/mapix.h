@@ -31,22 +31,27 @@ inline constexpr const char* kExportRTFSync = "RTFSync";
 #define QUORVEL_MAPI_CALL
 #endif
 
-using LPMAPIINITIALIZE = HRESULT (QUORVEL_MAPI_CALL*)(void* lpMapiInit);
-using LPMAPIUNINITIALIZE = void (QUORVEL_MAPI_CALL*)();
-using LPMAPILOGONEX = HRESULT (QUORVEL_MAPI_CALL*)(ULONG_PTR ulUIParam, LPCSTR lpszProfileName,
-                                  LPCSTR lpszPassword, ULONG ulFlags, IMAPISession** lppSession);
-using LPMAPIALLOCATEBUFFER = SCODE (QUORVEL_MAPI_CALL*)(ULONG cbSize, void** lppBuffer);
-using LPMAPIALLOCATEMORE = SCODE (QUORVEL_MAPI_CALL*)(ULONG cbSize, void* lpObject, void** lppBuffer);
-using LPMAPIFREEBUFFER = ULONG (QUORVEL_MAPI_CALL*)(void* lpBuffer);
-using LPHRQUERYALLROWS = HRESULT (QUORVEL_MAPI_CALL*)(IMAPITable* lpTable, const SPropTagArray* lpPropTags,
-                                     const SRestriction* lpRestriction,
-                                     const SSortOrderSet* lpSortOrderSet, LONG crowsMax,
-                                     SRowSet** lppRows);
-using LPFREEPROWS = void (QUORVEL_MAPI_CALL*)(SRowSet* lpRows);
-using LPHRGETONEPROP = HRESULT (QUORVEL_MAPI_CALL*)(IMAPIProp* lpMapiProp, ULONG ulPropTag,
-                                   SPropValue** lppProp);
-using LPWRAPCOMPRESSEDRTFSTREAM = HRESULT (QUORVEL_MAPI_CALL*)(IStream* lpCompressedRTFStream, ULONG ulFlags,
-                                              IStream** lpUncompressedRTFStream);
-using LPRTFSYNC = HRESULT (QUORVEL_MAPI_CALL*)(IMessage* lpMessage, ULONG ulFlags, BOOL* lpfMessageUpdated);
+using LPMAPIINITIALIZE = HRESULT(QUORVEL_MAPI_CALL*)(void* lpMapiInit);
+using LPMAPIUNINITIALIZE = void(QUORVEL_MAPI_CALL*)();
+using LPMAPILOGONEX = HRESULT(QUORVEL_MAPI_CALL*)(ULONG_PTR ulUIParam, LPCSTR lpszProfileName,
+                                                  LPCSTR lpszPassword, ULONG ulFlags,
+                                                  IMAPISession** lppSession);
+using LPMAPIALLOCATEBUFFER = SCODE(QUORVEL_MAPI_CALL*)(ULONG cbSize, void** lppBuffer);
+using LPMAPIALLOCATEMORE = SCODE(QUORVEL_MAPI_CALL*)(ULONG cbSize, void* lpObject,
+                                                     void** lppBuffer);
+using LPMAPIFREEBUFFER = ULONG(QUORVEL_MAPI_CALL*)(void* lpBuffer);
+using LPHRQUERYALLROWS = HRESULT(QUORVEL_MAPI_CALL*)(IMAPITable* lpTable,
+                                                     const SPropTagArray* lpPropTags,
+                                                     const SRestriction* lpRestriction,
+                                                     const SSortOrderSet* lpSortOrderSet,
+                                                     LONG crowsMax, SRowSet** lppRows);
+using LPFREEPROWS = void(QUORVEL_MAPI_CALL*)(SRowSet* lpRows);
+using LPHRGETONEPROP = HRESULT(QUORVEL_MAPI_CALL*)(IMAPIProp* lpMapiProp, ULONG ulPropTag,
+                                                   SPropValue** lppProp);
+using LPWRAPCOMPRESSEDRTFSTREAM = HRESULT(QUORVEL_MAPI_CALL*)(IStream* lpCompressedRTFStream,
+                                                              ULONG ulFlags,
+                                                              IStream** lpUncompressedRTFStream);
+using LPRTFSYNC = HRESULT(QUORVEL_MAPI_CALL*)(IMessage* lpMessage, ULONG ulFlags,
+                                              BOOL* lpfMessageUpdated);
 
 } // namespace quorvel::mapi

@@ -66,7 +66,9 @@ struct WideName {
   const wchar_t* get() const { return present ? text.c_str() : nullptr; }
 };
 
-bool isText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /*REG_MULTI_SZ*/; }
+bool isText(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /*REG_MULTI_SZ*/;
+}
 
 // Stored UTF-16 text as the UTF-8 bytes callers get, with its terminator(s).
 std::vector<BYTE> textToLayer(DWORD type, const std::vector<BYTE>& stored) {
@@ -135,19 +137,18 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
   return rc;
 }
 
-LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
-                     DWORD dwOptions, REGSAM samDesired,
-                     LPSECURITY_ATTRIBUTES lpSecurityAttributes, HKEY* phkResult,
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                     REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, HKEY* phkResult,
                      LPDWORD lpdwDisposition) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   const WideName sub(lpSubKey), keyClass(lpClass);
   if (!sub.valid || !keyClass.valid) return ERROR_INVALID_PARAMETER;
   ::HKEY created = nullptr;
   ::DWORD disposition = 0;
-  const LONG rc = ::RegCreateKeyExW(
-      native(hKey), sub.get(), Reserved, const_cast<wchar_t*>(keyClass.get()), dwOptions,
-      samDesired, reinterpret_cast<::LPSECURITY_ATTRIBUTES>(lpSecurityAttributes), &created,
-      &disposition);
+  const LONG rc = ::RegCreateKeyExW(native(hKey), sub.get(), Reserved,
+                                    const_cast<wchar_t*>(keyClass.get()), dwOptions, samDesired,
+                                    reinterpret_cast<::LPSECURITY_ATTRIBUTES>(lpSecurityAttributes),
+                                    &created, &disposition);
   *phkResult = rc == ERROR_SUCCESS ? layer(created) : nullptr;
   if (rc == ERROR_SUCCESS && lpdwDisposition) *lpdwDisposition = disposition;
   return rc;
@@ -165,8 +166,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
   return deliver(isText(type) ? textToLayer(type, data) : data, lpData, lpcbData);
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                    const BYTE* lpData, DWORD cbData) {
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData) {
   const WideName name(lpValueName);
   if (!name.valid || (!lpData && cbData)) return ERROR_INVALID_PARAMETER;
   if (!isText(dwType))
@@ -227,9 +228,8 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
   return deliver(isText(type) ? textToLayer(type, data) : data, lpData, lpcbData);
 }
 
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
-                   LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
-                   void* lpftLastWriteTime) {
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                   LPSTR lpClass, LPDWORD lpcchClass, void* lpftLastWriteTime) {
   if (lpReserved) return ERROR_INVALID_PARAMETER;
   wchar_t name[kMaxKeyName];
   ::DWORD cch = kMaxKeyName;

@@ -87,14 +87,13 @@ void CALLBACK relay(::HINTERNET h, ::DWORD_PTR context, ::DWORD status, ::LPVOID
 
 HINTERNET child(HINTERNET parent, HINTERNET made) {
   if (made) {
-    if (INTERNET_STATUS_CALLBACK callback = callbacks().of(parent))
-      callbacks().set(made, callback);
+    if (INTERNET_STATUS_CALLBACK callback = callbacks().of(parent)) callbacks().set(made, callback);
   }
   return made;
 }
 
-HINTERNET openRoot(const char* agent, DWORD accessType, const char* proxy,
-                   const char* proxyBypass, DWORD flags) {
+HINTERNET openRoot(const char* agent, DWORD accessType, const char* proxy, const char* proxyBypass,
+                   DWORD flags) {
   const Wide wAgent(agent), wProxy(proxy), wBypass(proxyBypass);
   return keepError(::InternetOpenW(wAgent.get(), accessType, wProxy.get(), wBypass.get(), flags));
 }
@@ -111,8 +110,8 @@ HINTERNET connect(HINTERNET h, const char* server, INTERNET_PORT port, const cha
                   const char* password, DWORD service, DWORD flags, DWORD_PTR context) {
   const Wide wServer(server), wUser(user), wPassword(password);
   const CallScope scope(h);
-  return child(h, keepError(::InternetConnectW(h, wServer.get(), port, wUser.get(),
-                                               wPassword.get(), service, flags, context)));
+  return child(h, keepError(::InternetConnectW(h, wServer.get(), port, wUser.get(), wPassword.get(),
+                                               service, flags, context)));
 }
 
 HINTERNET openRequest(HINTERNET h, const char* verb, const char* object, const char* version,
@@ -120,15 +119,16 @@ HINTERNET openRequest(HINTERNET h, const char* verb, const char* object, const c
                       DWORD_PTR context) {
   const Wide wVerb(verb), wObject(object), wVersion(version), wReferrer(referrer);
   std::vector<std::wstring> accept;
-  for (const char* const* t = acceptTypes; t && *t; ++t) accept.push_back(Wide(*t).text);
+  for (const char* const* t = acceptTypes; t && *t; ++t)
+    accept.push_back(Wide(*t).text);
   std::vector<const wchar_t*> acceptList;
-  for (const std::wstring& a : accept) acceptList.push_back(a.c_str());
+  for (const std::wstring& a : accept)
+    acceptList.push_back(a.c_str());
   acceptList.push_back(nullptr);
   const CallScope scope(h);
-  return child(h, keepError(::HttpOpenRequestW(h, wVerb.get(), wObject.get(), wVersion.get(),
-                                               wReferrer.get(),
-                                               acceptTypes ? acceptList.data() : nullptr, flags,
-                                               context)));
+  return child(h, keepError(::HttpOpenRequestW(
+                      h, wVerb.get(), wObject.get(), wVersion.get(), wReferrer.get(),
+                      acceptTypes ? acceptList.data() : nullptr, flags, context)));
 }
 
 bool setOption(HINTERNET h, DWORD option, const void* buffer, DWORD length) {

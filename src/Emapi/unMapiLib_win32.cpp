@@ -15,8 +15,7 @@ struct TMapiLibrary {
 
   TMapiLibrary() {
     handle = ::LoadLibraryA(mapi::kMapiLibraryName);
-    if (!handle)
-      return;
+    if (!handle) return;
     TMapiEntryPoints& ep = mapiEntryPoints();
     bind(ep.MAPIInitialize, mapi::kExportMAPIInitialize);
     bind(ep.MAPIUninitialize, mapi::kExportMAPIUninitialize);
@@ -32,18 +31,15 @@ struct TMapiLibrary {
 
   ~TMapiLibrary() {
     mapiEntryPoints() = TMapiEntryPoints{};
-    if (handle)
-      ::FreeLibrary(handle);
+    if (handle) ::FreeLibrary(handle);
   }
 
   TMapiLibrary(const TMapiLibrary&) = delete;
   TMapiLibrary& operator=(const TMapiLibrary&) = delete;
 
   void* find(const char* name) const {
-    if (!handle)
-      return nullptr;
-    if (FARPROC p = ::GetProcAddress(handle, name))
-      return reinterpret_cast<void*>(p);
+    if (!handle) return nullptr;
+    if (FARPROC p = ::GetProcAddress(handle, name)) return reinterpret_cast<void*>(p);
 #ifdef _WIN64
     // 64-bit code has one calling convention and no decorated names: the
     // 64-bit library exports "HrQueryAllRows" for "HrQueryAllRows@24".

@@ -18,7 +18,7 @@ LocalClock readLocalClock() {
   constexpr int64_t kTicksPerMilli = 10000;
   constexpr int64_t kMillisFrom1601To1970 = 11644473600000LL;
   const int64_t localMillis = int64_t(ticks.QuadPart / kTicksPerMilli) - kMillisFrom1601To1970;
-  return LocalClock{local.wYear, local.wMonth,  local.wDay,   local.wHour,
+  return LocalClock{local.wYear,   local.wMonth,  local.wDay, local.wHour,
                     local.wMinute, local.wSecond, localMillis};
 }
 

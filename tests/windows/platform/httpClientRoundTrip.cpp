@@ -21,8 +21,8 @@ void postAndAnswer(const std::string& port) {
   std::vector<std::string> progress;
   client.reportwininet = true;
   client.onReport = [&](const std::string& line) { progress.push_back(line); };
-  const std::string answer =
-      client.postData("http://127.0.0.1:" + port + "/gateway/send?x=1", "user=kavri&text=Gr%C3%BC%C3%9Fe");
+  const std::string answer = client.postData("http://127.0.0.1:" + port + "/gateway/send?x=1",
+                                             "user=kavri&text=Gr%C3%BC%C3%9Fe");
   // The server echoes the body it received inside its answer.
   CHECK(answer == "<answer>user=kavri&text=Gr%C3%BC%C3%9Fe</answer>");
   CHECK(client.errorcode == 0);
@@ -31,10 +31,11 @@ void postAndAnswer(const std::string& port) {
   CHECK(hasLine(client.ARequestHeaders, "POST /gateway/send?x=1 HTTP/1.1"));
   CHECK(hasLine(client.ARequestHeaders, "Content-Type: application/x-www-form-urlencoded"));
   // Notifications reach the client's callback through the relay.
-  CHECK(hasLine(progress, "[WININET] 21 "));  // connected
-  CHECK(hasLine(progress, "[WININET] 41 "));  // response received
+  CHECK(hasLine(progress, "[WININET] 21 ")); // connected
+  CHECK(hasLine(progress, "[WININET] 41 ")); // response received
   if (quorvel::wintest::failures())
-    for (const std::string& line : progress) std::fprintf(stderr, "  progress: %s\n", line.c_str());
+    for (const std::string& line : progress)
+      std::fprintf(stderr, "  progress: %s\n", line.c_str());
 }
 
 void refused(const std::string& port) {
