@@ -23,14 +23,6 @@ inline constexpr const char* kExportHrGetOneProp = "HrGetOneProp@12";
 inline constexpr const char* kExportWrapCompressedRTFStream = "WrapCompressedRTFStream";
 inline constexpr const char* kExportRTFSync = "RTFSync";
 
-// The entry points of the Windows library use the Win32 calling convention,
-// which 32-bit x86 tells apart from the C one.
-#if defined(_WIN32) && !defined(_WIN64)
-#define QUORVEL_MAPI_CALL __stdcall
-#else
-#define QUORVEL_MAPI_CALL
-#endif
-
 using LPMAPIINITIALIZE = HRESULT(QUORVEL_MAPI_CALL*)(void* lpMapiInit);
 using LPMAPIUNINITIALIZE = void(QUORVEL_MAPI_CALL*)();
 using LPMAPILOGONEX = HRESULT(QUORVEL_MAPI_CALL*)(ULONG_PTR ulUIParam, LPCSTR lpszProfileName,
