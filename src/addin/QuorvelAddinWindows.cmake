@@ -64,8 +64,3 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # their __stdcall symbols.
   target_link_options(Quorvel PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
-
-# The export table, exactly: four names at their ordinals and nothing else.
-add_test(NAME addin_win_exports
-  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${QUORVEL_MINGW_TRIPLE}-objdump -DLIBRARY=$<TARGET_FILE:Quorvel>
-    -P ${CMAKE_SOURCE_DIR}/tests/windows/checkExports.cmake)
