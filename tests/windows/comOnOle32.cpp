@@ -216,6 +216,31 @@ std::wstring classesValue(const std::wstring& key) {
   return data;
 }
 
+// The type library places IDTExtensibility2's members after IDispatch's
+// seven slots, as the system's own declaration does: OnStartupComplete
+// (dispatch id 4) is the eleventh.
+void onStartupCompleteHasItsSlot(::ITypeLib* typeLib) {
+  ::ITypeInfo* dispatchPart = nullptr;
+  CHECK(typeLib->GetTypeInfoOfGuid(reinterpret_cast<const ::GUID&>(quorvel::office::IID_IDTExtensibility2),
+                                   &dispatchPart) == S_OK);
+  if (!dispatchPart) return;
+  HREFTYPE vtablePart = 0;
+  ::ITypeInfo* methods = nullptr;
+  CHECK(dispatchPart->GetRefTypeOfImplType(-1, &vtablePart) == S_OK);
+  CHECK(dispatchPart->GetRefTypeInfo(vtablePart, &methods) == S_OK);
+  dispatchPart->Release();
+  if (!methods) return;
+  FUNCDESC* func = nullptr;
+  CHECK(methods->GetFuncDesc(3, &func) == S_OK);
+  if (func) {
+    CHECK(func->memid == 4);
+    CHECK(func->oVft == 10 * sizeof(void*));
+    CHECK(func->callconv == CC_STDCALL);
+    methods->ReleaseFuncDesc(func);
+  }
+  methods->Release();
+}
+
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
 HRESULT callEntry(HMODULE library, const char* name) {
@@ -248,6 +273,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
     ::ITypeInfo* info = nullptr;
     CHECK(typeLib->GetTypeInfoOfGuid(reinterpret_cast<const ::GUID&>(quorvel::IID_IVaskAddin_), &info) == S_OK);
     if (info) info->Release();
+    onStartupCompleteHasItsSlot(typeLib);
     typeLib->Release();
   }
 
@@ -265,6 +291,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
     }
     CHECK(callEntry(library, "DllCanUnloadNow") == S_FALSE);
     addIn->Release();
+    CHECK(callEntry(library, "DllCanUnloadNow") == S_OK);
   }
 
   CHECK(callEntry(library, "DllUnregisterServer") == S_OK);
