@@ -32,7 +32,8 @@ struct IConnectionPointContainer : IUnknown {
 struct IConnectionPoint : IUnknown {
   static constexpr const IID& uuid = IID_IConnectionPoint;
   virtual HRESULT QUORVEL_STDCALL GetConnectionInterface(IID* pIID) = 0;
-  virtual HRESULT QUORVEL_STDCALL GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
+  virtual HRESULT QUORVEL_STDCALL
+  GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
   virtual HRESULT QUORVEL_STDCALL Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
   virtual HRESULT QUORVEL_STDCALL Unadvise(DWORD dwCookie) = 0;
   virtual HRESULT QUORVEL_STDCALL EnumConnections(IEnumConnections** ppEnum) = 0;

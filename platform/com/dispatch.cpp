@@ -58,7 +58,9 @@ public:
   HRESULT QUORVEL_STDCALL Invoke(void*, MEMBERID, WORD, void*, void*, void*, UINT*) override {
     return E_NOTIMPL;
   }
-  HRESULT QUORVEL_STDCALL GetDllEntry(MEMBERID, INT, BSTR*, BSTR*, WORD*) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetDllEntry(MEMBERID, INT, BSTR*, BSTR*, WORD*) override {
+    return E_NOTIMPL;
+  }
   HRESULT QUORVEL_STDCALL GetRefTypeInfo(DWORD, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT QUORVEL_STDCALL AddressOfMember(MEMBERID, INT, void**) override { return E_NOTIMPL; }
   HRESULT QUORVEL_STDCALL CreateInstance(IUnknown*, REFIID, void**) override { return E_NOTIMPL; }
@@ -99,7 +101,7 @@ public:
   }
 
   HRESULT QUORVEL_STDCALL GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD* context,
-                           BSTR* helpFile) override {
+                                           BSTR* helpFile) override {
     const std::string* n = nullptr;
     const std::string* h = nullptr;
     if (memid == MEMBERID_NIL) {

@@ -98,11 +98,11 @@ struct IDispatch : IUnknown {
   static constexpr const IID& uuid = IID_IDispatch;
   virtual HRESULT QUORVEL_STDCALL GetTypeInfoCount(UINT* pctinfo) = 0;
   virtual HRESULT QUORVEL_STDCALL GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-  virtual HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                DISPID* rgDispId) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                                LCID lcid, DISPID* rgDispId) = 0;
   virtual HRESULT QUORVEL_STDCALL Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                         UINT* puArgErr) = 0;
+                                         DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                         EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 
 // ---- Interface descriptions ----------------------------------------------
@@ -234,12 +234,12 @@ public:
     return dispatcher_.GetTypeInfo(iTInfo, lcid, ppTInfo);
   }
   HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                        DISPID* rgDispId) override {
+                                        DISPID* rgDispId) override {
     return dispatcher_.GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
   }
   HRESULT QUORVEL_STDCALL Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                 DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                 UINT* puArgErr) override {
+                                 DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                 EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
     return dispatcher_.Invoke(dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult,
                               pExcepInfo, puArgErr);
   }

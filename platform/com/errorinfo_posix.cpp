@@ -11,11 +11,15 @@ namespace {
 
 class ErrorObject : public Object<IErrorInfo, ICreateErrorInfo> {
 public:
-  HRESULT QUORVEL_STDCALL GetGUID(GUID* pGUID) override { return pGUID ? (*pGUID = guid_, S_OK) : E_INVALIDARG; }
+  HRESULT QUORVEL_STDCALL GetGUID(GUID* pGUID) override {
+    return pGUID ? (*pGUID = guid_, S_OK) : E_INVALIDARG;
+  }
   HRESULT QUORVEL_STDCALL GetSource(BSTR* p) override { return give(source_, p); }
   HRESULT QUORVEL_STDCALL GetDescription(BSTR* p) override { return give(description_, p); }
   HRESULT QUORVEL_STDCALL GetHelpFile(BSTR* p) override { return give(helpFile_, p); }
-  HRESULT QUORVEL_STDCALL GetHelpContext(DWORD* p) override { return p ? (*p = helpContext_, S_OK) : E_INVALIDARG; }
+  HRESULT QUORVEL_STDCALL GetHelpContext(DWORD* p) override {
+    return p ? (*p = helpContext_, S_OK) : E_INVALIDARG;
+  }
 
   HRESULT QUORVEL_STDCALL SetGUID(REFGUID rguid) override {
     guid_ = rguid;

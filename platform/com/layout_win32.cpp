@@ -11,21 +11,38 @@
 // The layer's numbers, taken before the system headers turn these names
 // into macros.
 namespace quorvel::com::ours {
-constexpr HRESULT results[] = {S_OK, S_FALSE, E_NOTIMPL, E_NOINTERFACE, E_POINTER, E_FAIL,
-                               E_UNEXPECTED, E_OUTOFMEMORY, E_INVALIDARG,
-                               DISP_E_MEMBERNOTFOUND, DISP_E_PARAMNOTFOUND, DISP_E_TYPEMISMATCH,
-                               DISP_E_UNKNOWNNAME, DISP_E_EXCEPTION, DISP_E_BADPARAMCOUNT,
-                               DISP_E_PARAMNOTOPTIONAL, CLASS_E_NOAGGREGATION,
-                               CLASS_E_CLASSNOTAVAILABLE, REGDB_E_CLASSNOTREG,
-                               CONNECT_E_NOCONNECTION, CO_E_NOTINITIALIZED, CO_E_CLASSSTRING,
-                               MK_E_UNAVAILABLE, RPC_E_CHANGED_MODE, DISP_E_ARRAYISLOCKED};
-constexpr VARTYPE types[] = {VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R4, VT_R8, VT_DATE, VT_BSTR,
-                             VT_DISPATCH, VT_ERROR, VT_BOOL, VT_VARIANT, VT_UNKNOWN, VT_UI1,
-                             VT_I8, VT_ARRAY, VT_BYREF};
+constexpr HRESULT results[] = {S_OK,
+                               S_FALSE,
+                               E_NOTIMPL,
+                               E_NOINTERFACE,
+                               E_POINTER,
+                               E_FAIL,
+                               E_UNEXPECTED,
+                               E_OUTOFMEMORY,
+                               E_INVALIDARG,
+                               DISP_E_MEMBERNOTFOUND,
+                               DISP_E_PARAMNOTFOUND,
+                               DISP_E_TYPEMISMATCH,
+                               DISP_E_UNKNOWNNAME,
+                               DISP_E_EXCEPTION,
+                               DISP_E_BADPARAMCOUNT,
+                               DISP_E_PARAMNOTOPTIONAL,
+                               CLASS_E_NOAGGREGATION,
+                               CLASS_E_CLASSNOTAVAILABLE,
+                               REGDB_E_CLASSNOTREG,
+                               CONNECT_E_NOCONNECTION,
+                               CO_E_NOTINITIALIZED,
+                               CO_E_CLASSSTRING,
+                               MK_E_UNAVAILABLE,
+                               RPC_E_CHANGED_MODE,
+                               DISP_E_ARRAYISLOCKED};
+constexpr VARTYPE types[] = {VT_EMPTY,   VT_NULL, VT_I2,       VT_I4,    VT_R4,   VT_R8,
+                             VT_DATE,    VT_BSTR, VT_DISPATCH, VT_ERROR, VT_BOOL, VT_VARIANT,
+                             VT_UNKNOWN, VT_UI1,  VT_I8,       VT_ARRAY, VT_BYREF};
 constexpr WORD dispatchFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT};
-constexpr DWORD contexts[] = {CLSCTX_INPROC_SERVER, CLSCTX_LOCAL_SERVER, CLSCTX_ALL,
-                              COINIT_APARTMENTTHREADED, REGCLS_MULTIPLEUSE,
-                              ACTIVEOBJECT_STRONG, ACTIVEOBJECT_WEAK};
+constexpr DWORD contexts[] = {CLSCTX_INPROC_SERVER,     CLSCTX_LOCAL_SERVER, CLSCTX_ALL,
+                              COINIT_APARTMENTTHREADED, REGCLS_MULTIPLEUSE,  ACTIVEOBJECT_STRONG,
+                              ACTIVEOBJECT_WEAK};
 constexpr int sysKinds[] = {SYS_WIN32, SYS_WIN64};
 } // namespace quorvel::com::ours
 
@@ -37,31 +54,48 @@ constexpr int sysKinds[] = {SYS_WIN32, SYS_WIN64};
 namespace quorvel::com {
 namespace {
 
-template <class A, class B, size_t N>
-constexpr bool sameValues(const A (&a)[N], const B (&b)[N]) {
+template <class A, class B, size_t N> constexpr bool sameValues(const A (&a)[N], const B (&b)[N]) {
   for (size_t i = 0; i < N; ++i)
     if (a[i] != b[i]) return false;
   return true;
 }
-constexpr HRESULT systemResults[] = {
-    S_OK, S_FALSE, E_NOTIMPL, E_NOINTERFACE, E_POINTER, E_FAIL, E_UNEXPECTED, E_OUTOFMEMORY,
-    E_INVALIDARG, DISP_E_MEMBERNOTFOUND, DISP_E_PARAMNOTFOUND, DISP_E_TYPEMISMATCH,
-    DISP_E_UNKNOWNNAME, DISP_E_EXCEPTION, DISP_E_BADPARAMCOUNT, DISP_E_PARAMNOTOPTIONAL,
-    CLASS_E_NOAGGREGATION, CLASS_E_CLASSNOTAVAILABLE, REGDB_E_CLASSNOTREG,
-    CONNECT_E_NOCONNECTION, CO_E_NOTINITIALIZED, CO_E_CLASSSTRING, MK_E_UNAVAILABLE,
-    RPC_E_CHANGED_MODE, DISP_E_ARRAYISLOCKED};
+constexpr HRESULT systemResults[] = {S_OK,
+                                     S_FALSE,
+                                     E_NOTIMPL,
+                                     E_NOINTERFACE,
+                                     E_POINTER,
+                                     E_FAIL,
+                                     E_UNEXPECTED,
+                                     E_OUTOFMEMORY,
+                                     E_INVALIDARG,
+                                     DISP_E_MEMBERNOTFOUND,
+                                     DISP_E_PARAMNOTFOUND,
+                                     DISP_E_TYPEMISMATCH,
+                                     DISP_E_UNKNOWNNAME,
+                                     DISP_E_EXCEPTION,
+                                     DISP_E_BADPARAMCOUNT,
+                                     DISP_E_PARAMNOTOPTIONAL,
+                                     CLASS_E_NOAGGREGATION,
+                                     CLASS_E_CLASSNOTAVAILABLE,
+                                     REGDB_E_CLASSNOTREG,
+                                     CONNECT_E_NOCONNECTION,
+                                     CO_E_NOTINITIALIZED,
+                                     CO_E_CLASSSTRING,
+                                     MK_E_UNAVAILABLE,
+                                     RPC_E_CHANGED_MODE,
+                                     DISP_E_ARRAYISLOCKED};
 static_assert(sameValues(ours::results, systemResults));
-constexpr ::VARTYPE systemTypes[] = {::VT_EMPTY, ::VT_NULL, ::VT_I2, ::VT_I4, ::VT_R4,
-                                     ::VT_R8, ::VT_DATE, ::VT_BSTR, ::VT_DISPATCH,
-                                     ::VT_ERROR, ::VT_BOOL, ::VT_VARIANT, ::VT_UNKNOWN,
-                                     ::VT_UI1, ::VT_I8, ::VT_ARRAY, ::VT_BYREF};
+constexpr ::VARTYPE systemTypes[] = {
+    ::VT_EMPTY,   ::VT_NULL, ::VT_I2,       ::VT_I4,    ::VT_R4,   ::VT_R8,
+    ::VT_DATE,    ::VT_BSTR, ::VT_DISPATCH, ::VT_ERROR, ::VT_BOOL, ::VT_VARIANT,
+    ::VT_UNKNOWN, ::VT_UI1,  ::VT_I8,       ::VT_ARRAY, ::VT_BYREF};
 static_assert(sameValues(ours::types, systemTypes));
 constexpr WORD systemDispatchFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET,
                                         DISPATCH_PROPERTYPUT};
 static_assert(sameValues(ours::dispatchFlags, systemDispatchFlags));
-constexpr DWORD systemContexts[] = {CLSCTX_INPROC_SERVER, CLSCTX_LOCAL_SERVER, CLSCTX_ALL,
-                                    COINIT_APARTMENTTHREADED, REGCLS_MULTIPLEUSE,
-                                    ACTIVEOBJECT_STRONG, ACTIVEOBJECT_WEAK};
+constexpr DWORD systemContexts[] = {
+    CLSCTX_INPROC_SERVER, CLSCTX_LOCAL_SERVER, CLSCTX_ALL,       COINIT_APARTMENTTHREADED,
+    REGCLS_MULTIPLEUSE,   ACTIVEOBJECT_STRONG, ACTIVEOBJECT_WEAK};
 static_assert(sameValues(ours::contexts, systemContexts));
 constexpr int systemSysKinds[] = {::SYS_WIN32, ::SYS_WIN64};
 static_assert(sameValues(ours::sysKinds, systemSysKinds));

@@ -16,7 +16,8 @@ std::string win32ErrorText(DWORD error) {
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::u16string message(ours(text), n);
   ::LocalFree(text);
-  while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' || message.back() == u' '))
+  while (!message.empty() &&
+         (message.back() == u'\n' || message.back() == u'\r' || message.back() == u' '))
     message.pop_back();
   if (message.empty()) return "error " + std::to_string(error);
   return utf16ToUtf8(message);

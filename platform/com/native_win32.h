@@ -27,7 +27,9 @@ inline ::VARIANT* var(const VARIANT* v) {
 }
 inline ::SAFEARRAY* arr(SAFEARRAY* a) { return reinterpret_cast<::SAFEARRAY*>(a); }
 inline ::SAFEARRAY** arr(SAFEARRAY** a) { return reinterpret_cast<::SAFEARRAY**>(a); }
-inline ::SAFEARRAYBOUND* bounds(SAFEARRAYBOUND* b) { return reinterpret_cast<::SAFEARRAYBOUND*>(b); }
+inline ::SAFEARRAYBOUND* bounds(SAFEARRAYBOUND* b) {
+  return reinterpret_cast<::SAFEARRAYBOUND*>(b);
+}
 inline const ::GUID& guid(const GUID& g) { return reinterpret_cast<const ::GUID&>(g); }
 inline ::GUID* guid(GUID* g) { return reinterpret_cast<::GUID*>(g); }
 inline ::IUnknown* unk(IUnknown* p) { return reinterpret_cast<::IUnknown*>(p); }
@@ -36,10 +38,7 @@ inline ::BSTR str(BSTR b) { return reinterpret_cast<::BSTR>(b); }
 inline ::BSTR* str(BSTR* b) { return reinterpret_cast<::BSTR*>(b); }
 inline const wchar_t* wide(LPCOLESTR s) { return reinterpret_cast<const wchar_t*>(s); }
 inline LPOLESTR ours(wchar_t* s) { return reinterpret_cast<LPOLESTR>(s); }
-template <class To, class From>
-To* as(From* p) {
-  return reinterpret_cast<To*>(p);
-}
+template <class To, class From> To* as(From* p) { return reinterpret_cast<To*>(p); }
 
 /// The system's text for a Win32 error number, without the line break.
 std::string win32ErrorText(DWORD error);

@@ -14,7 +14,8 @@ inline constexpr IID IID_IClassFactory = makeGuid("00000001-0000-0000-C000-00000
 /// Makes instances of one class.
 struct IClassFactory : IUnknown {
   static constexpr const IID& uuid = IID_IClassFactory;
-  virtual HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
+  virtual HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                 void** ppvObject) = 0;
   virtual HRESULT QUORVEL_STDCALL LockServer(BOOL fLock) = 0;
 };
 
@@ -93,7 +94,8 @@ QUORVEL_COM_API void CoTaskMemFree(void* pv);
 class QUORVEL_COM_API ClassFactory : public Object<IClassFactory> {
 public:
   explicit ClassFactory(std::function<IUnknown*()> create);
-  HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override;
+  HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                         void** ppvObject) override;
   HRESULT QUORVEL_STDCALL LockServer(BOOL fLock) override;
   long lockCount() const { return locks_; }
 

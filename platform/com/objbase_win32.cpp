@@ -61,8 +61,7 @@ void CoTaskMemFree(void* pv) { ::CoTaskMemFree(pv); }
 
 // ---- Running-object table ------------------------------------------------
 
-HRESULT RegisterActiveObject(IUnknown* punk, REFCLSID rclsid, DWORD dwFlags,
-                             DWORD* pdwRegister) {
+HRESULT RegisterActiveObject(IUnknown* punk, REFCLSID rclsid, DWORD dwFlags, DWORD* pdwRegister) {
   return ::RegisterActiveObject(unk(punk), guid(rclsid), dwFlags, as<::DWORD>(pdwRegister));
 }
 

@@ -124,8 +124,9 @@ struct IDTExtensibility2 : IDispatch {
   static constexpr const IID& uuid = IID_IDTExtensibility2;
   using Base = IDispatch;
   virtual HRESULT QUORVEL_STDCALL OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
-                               IDispatch* AddInInst, SAFEARRAY** custom) = 0;
-  virtual HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) = 0;
+                                               IDispatch* AddInInst, SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode,
+                                                  SAFEARRAY** custom) = 0;
   virtual HRESULT QUORVEL_STDCALL OnAddInsUpdate(SAFEARRAY** custom) = 0;
   virtual HRESULT QUORVEL_STDCALL OnStartupComplete(SAFEARRAY** custom) = 0;
   virtual HRESULT QUORVEL_STDCALL OnBeginShutdown(SAFEARRAY** custom) = 0;

@@ -49,9 +49,11 @@ class T final : public com::DispatchObject<IVaskAddin_, com::ISupportErrorInfo> 
 public:
   T();
 
-  com::HRESULT QUORVEL_STDCALL OnConnection(com::IDispatch* Application, ext_ConnectMode ConnectMode,
-                            com::IDispatch* AddInInst, com::SAFEARRAY** custom) override;
-  com::HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode, com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnConnection(com::IDispatch* Application,
+                                            ext_ConnectMode ConnectMode, com::IDispatch* AddInInst,
+                                            com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode,
+                                               com::SAFEARRAY** custom) override;
   com::HRESULT QUORVEL_STDCALL OnAddInsUpdate(com::SAFEARRAY** custom) override;
   com::HRESULT QUORVEL_STDCALL OnStartupComplete(com::SAFEARRAY** custom) override;
   com::HRESULT QUORVEL_STDCALL OnBeginShutdown(com::SAFEARRAY** custom) override;

@@ -49,7 +49,8 @@ endif()
 add_library(Quorvel SHARED Quorvel_win32.cpp Quorvel.def Quorvel.rc)
 target_link_libraries(Quorvel PRIVATE quorvel_addin)
 set_target_properties(Quorvel PROPERTIES PREFIX "" OUTPUT_NAME Quorvel)
-target_include_directories(Quorvel PRIVATE ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/res)
+target_include_directories(Quorvel PRIVATE
+  ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/res)
 # The version goes to the resource compiler in a header: windres loses the
 # quotes of a string given on its command line.
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/QuorvelVersion.rc.h CONTENT
@@ -57,8 +58,10 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/QuorvelVersion.rc.h CONTENT
 #define QUORVEL_VERSION_MINOR ${PROJECT_VERSION_MINOR}
 #define QUORVEL_VERSION_TEXT \"${PROJECT_VERSION}\"
 ")
-set_source_files_properties(Quorvel.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_CURRENT_BINARY_DIR}/VaskAddin.tlb;${CMAKE_CURRENT_SOURCE_DIR}/res/kavri-sms-16.bmp;${CMAKE_CURRENT_BINARY_DIR}/QuorvelVersion.rc.h")
+set_source_files_properties(Quorvel.rc PROPERTIES OBJECT_DEPENDS "\
+${CMAKE_CURRENT_BINARY_DIR}/VaskAddin.tlb;\
+${CMAKE_CURRENT_SOURCE_DIR}/res/kavri-sms-16.bmp;\
+${CMAKE_CURRENT_BINARY_DIR}/QuorvelVersion.rc.h")
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The .def names the undecorated entry points; the linker matches them to
   # their __stdcall symbols.

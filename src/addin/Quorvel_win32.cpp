@@ -29,8 +29,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   return TRUE;
 }
 
-extern "C" com::HRESULT QUORVEL_STDCALL DllGetClassObject(const com::CLSID& rclsid, const com::IID& riid,
-                                                          void** ppv) {
+extern "C" com::HRESULT QUORVEL_STDCALL DllGetClassObject(const com::CLSID& rclsid,
+                                                          const com::IID& riid, void** ppv) {
   return getClassObject(rclsid, riid, ppv);
 }
 

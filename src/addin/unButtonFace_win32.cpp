@@ -72,9 +72,9 @@ void saveContent(TSavedClipboard& saved) {
 } // namespace
 
 TClipboardFace::TClipboardFace() {
-  HBITMAP face = static_cast<HBITMAP>(::LoadImageW(static_cast<HINSTANCE>(const_cast<void*>(HInstance())),
-                                                   MAKEINTRESOURCEW(kButtonFaceBitmap), IMAGE_BITMAP,
-                                                   0, 0, LR_DEFAULTCOLOR));
+  HBITMAP face = static_cast<HBITMAP>(
+      ::LoadImageW(static_cast<HINSTANCE>(const_cast<void*>(HInstance())),
+                   MAKEINTRESOURCEW(kButtonFaceBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
   if (!face)
     return;
   if (!::OpenClipboard(nullptr)) {
@@ -89,8 +89,7 @@ TClipboardFace::TClipboardFace() {
     saved_ = saved;
   else {
     ::DeleteObject(face);
-    for (const TSavedFormat& f : saved->formats)
-      ::SetClipboardData(f.format, f.data);
+    for (const TSavedFormat& f : saved->formats) ::SetClipboardData(f.format, f.data);
     delete saved;
   }
   ::CloseClipboard();

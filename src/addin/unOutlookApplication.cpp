@@ -30,9 +30,11 @@ public:
       *ppTInfo = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT QUORVEL_STDCALL Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT QUORVEL_STDCALL Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                 EXCEPINFO*, UINT*) override {
     if (!owner_)
       return S_OK;
     Variant first;

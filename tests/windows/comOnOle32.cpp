@@ -29,19 +29,21 @@ namespace {
 
 int failures = 0;
 
-#define CHECK(cond)                                                                            \
-  do {                                                                                         \
-    if (!(cond)) {                                                                             \
-      std::printf("%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                     \
-      ++failures;                                                                              \
-    }                                                                                          \
+#define CHECK(cond)                                                                                \
+  do {                                                                                             \
+    if (!(cond)) {                                                                                 \
+      std::printf("%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                         \
+      ++failures;                                                                                  \
+    }                                                                                              \
   } while (0)
 
 bool sameGuid(const com::GUID& ours, const ::GUID& system) {
   return std::memcmp(&ours, &system, sizeof system) == 0;
 }
 
-std::wstring wide(const char16_t* s) { return std::wstring(s, s + std::char_traits<char16_t>::length(s)); }
+std::wstring wide(const char16_t* s) {
+  return std::wstring(s, s + std::char_traits<char16_t>::length(s));
+}
 
 // ---- Interface ids ---------------------------------------------------------
 
@@ -60,17 +62,18 @@ void idsAreTheSystemOnes() {
       {com::IID_IConnectionPointContainer, ::IID_IConnectionPointContainer},
       {com::IID_IConnectionPoint, ::IID_IConnectionPoint},
   };
-  for (const auto& row : table)
-    CHECK(sameGuid(row.ours, row.system));
+  for (const auto& row : table) CHECK(sameGuid(row.ours, row.system));
 }
 
 // ---- BSTR and VARIANT through oleaut32 -------------------------------------
 
 void stringsAndVariantsRoundTrip() {
   // Our BSTR is the system's: its length prefix and its allocator.
-  com::Bstr text(std::string("Gr\xC3\xBC\xC3\x9F" "e"));
+  com::Bstr text(std::string("Gr\xC3\xBC\xC3\x9F"
+                             "e"));
   CHECK(::SysStringLen(reinterpret_cast<::BSTR>(text.get())) == 5);
-  CHECK(text.utf8() == "Gr\xC3\xBC\xC3\x9F" "e");
+  CHECK(text.utf8() == "Gr\xC3\xBC\xC3\x9F"
+                       "e");
 
   // Converted by the system, read back by us, and the other way round.
   struct {
@@ -86,14 +89,17 @@ void stringsAndVariantsRoundTrip() {
   for (const auto& row : table) {
     ::VARIANT converted;
     ::VariantInit(&converted);
-    CHECK(::VariantChangeType(&converted, reinterpret_cast<::VARIANT*>(const_cast<com::Variant*>(&row.value)), 0, row.to) == S_OK);
+    CHECK(::VariantChangeType(&converted,
+                              reinterpret_cast<::VARIANT*>(const_cast<com::Variant*>(&row.value)),
+                              0, row.to) == S_OK);
     CHECK(converted.vt == row.to);
     com::Variant back = com::Variant::adopt(reinterpret_cast<com::VARIANT&>(converted));
     CHECK(back.toString() == row.text);
   }
 
   // An array made by us, read by the system.
-  SAFEARRAY* array = reinterpret_cast<SAFEARRAY*>(com::makeVariantArray({com::Variant(1), com::Variant("two")}));
+  SAFEARRAY* array =
+      reinterpret_cast<SAFEARRAY*>(com::makeVariantArray({com::Variant(1), com::Variant("two")}));
   LONG upper = -1;
   CHECK(::SafeArrayGetUBound(array, 1, &upper) == S_OK && upper == 1);
   ::VARIANT item;
@@ -140,7 +146,9 @@ public:
 DISPID idOf(::IDispatch* object, const wchar_t* name) {
   DISPID id = DISPID_UNKNOWN;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  return object->GetIDsOfNames(::IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) == S_OK ? id : DISPID_UNKNOWN;
+  return object->GetIDsOfNames(::IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) == S_OK
+             ? id
+             : DISPID_UNKNOWN;
 }
 
 void servedDispatchThroughTheSystemsVtable() {
@@ -159,8 +167,8 @@ void servedDispatchThroughTheSystemsVtable() {
   DISPPARAMS params{args, nullptr, 2, 0};
   ::VARIANT result;
   ::VariantInit(&result);
-  CHECK(object->Invoke(1, ::IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr,
-                       nullptr) == S_OK);
+  CHECK(object->Invoke(1, ::IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                       nullptr, nullptr) == S_OK);
   CHECK(result.vt == VT_I4 && result.lVal == 42);
   ::VariantClear(&args[1]);
 
@@ -204,15 +212,18 @@ void servedDispatchThroughTheSystemsVtable() {
 std::wstring windowsPath(const char* path) {
   std::wstring result;
   // A Unix path from the build: Wine sees the root as drive Z.
-  if (path[0] == '/') result = L"Z:";
-  for (const char* p = path; *p; ++p) result += *p == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(*p));
+  if (path[0] == '/')
+    result = L"Z:";
+  for (const char* p = path; *p; ++p)
+    result += *p == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(*p));
   return result;
 }
 
 std::wstring classesValue(const std::wstring& key) {
   wchar_t data[MAX_PATH * 2] = {};
   LONG size = sizeof data;
-  if (::RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), data, &size) != ERROR_SUCCESS) return L"<none>";
+  if (::RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), data, &size) != ERROR_SUCCESS)
+    return L"<none>";
   return data;
 }
 
@@ -221,15 +232,18 @@ std::wstring classesValue(const std::wstring& key) {
 // (dispatch id 4) is the eleventh.
 void onStartupCompleteHasItsSlot(::ITypeLib* typeLib) {
   ::ITypeInfo* dispatchPart = nullptr;
-  CHECK(typeLib->GetTypeInfoOfGuid(reinterpret_cast<const ::GUID&>(quorvel::office::IID_IDTExtensibility2),
-                                   &dispatchPart) == S_OK);
-  if (!dispatchPart) return;
+  CHECK(typeLib->GetTypeInfoOfGuid(
+            reinterpret_cast<const ::GUID&>(quorvel::office::IID_IDTExtensibility2),
+            &dispatchPart) == S_OK);
+  if (!dispatchPart)
+    return;
   HREFTYPE vtablePart = 0;
   ::ITypeInfo* methods = nullptr;
   CHECK(dispatchPart->GetRefTypeOfImplType(-1, &vtablePart) == S_OK);
   CHECK(dispatchPart->GetRefTypeInfo(vtablePart, &methods) == S_OK);
   dispatchPart->Release();
-  if (!methods) return;
+  if (!methods)
+    return;
   FUNCDESC* func = nullptr;
   CHECK(methods->GetFuncDesc(3, &func) == S_OK);
   if (func) {
@@ -244,14 +258,16 @@ void onStartupCompleteHasItsSlot(::ITypeLib* typeLib) {
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
 HRESULT callEntry(HMODULE library, const char* name) {
-  auto entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+  auto entry =
+      reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
   return entry ? entry() : E_NOTIMPL;
 }
 
 void libraryRegistersAndCreates(const std::wstring& path) {
   HMODULE library = ::LoadLibraryW(path.c_str());
   CHECK(library != nullptr);
-  if (!library) return;
+  if (!library)
+    return;
   CHECK(callEntry(library, "DllRegisterServer") == S_OK);
 
   const ::CLSID& clsid = reinterpret_cast<const ::CLSID&>(quorvel::CLSID_VaskAddin_);
@@ -268,11 +284,14 @@ void libraryRegistersAndCreates(const std::wstring& path) {
 
   // The type library came from the library's own resource.
   ::ITypeLib* typeLib = nullptr;
-  CHECK(::LoadRegTypeLib(reinterpret_cast<const ::GUID&>(quorvel::LIBID_VaskAddin), 1, 0, 0x0409, &typeLib) == S_OK);
+  CHECK(::LoadRegTypeLib(reinterpret_cast<const ::GUID&>(quorvel::LIBID_VaskAddin), 1, 0, 0x0409,
+                         &typeLib) == S_OK);
   if (typeLib) {
     ::ITypeInfo* info = nullptr;
-    CHECK(typeLib->GetTypeInfoOfGuid(reinterpret_cast<const ::GUID&>(quorvel::IID_IVaskAddin_), &info) == S_OK);
-    if (info) info->Release();
+    CHECK(typeLib->GetTypeInfoOfGuid(reinterpret_cast<const ::GUID&>(quorvel::IID_IVaskAddin_),
+                                     &info) == S_OK);
+    if (info)
+      info->Release();
     onStartupCompleteHasItsSlot(typeLib);
     typeLib->Release();
   }
