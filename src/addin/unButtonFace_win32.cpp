@@ -69,6 +69,21 @@ void saveContent(TSavedClipboard& saved) {
   }
 }
 
+void release(const TSavedFormat& saved) {
+  if (saved.format == CF_BITMAP)
+    ::DeleteObject(saved.data);
+  else
+    ::GlobalFree(saved.data);
+}
+
+/// Hands each saved format to the open clipboard, which owns what it
+/// accepts; the others are freed.
+void restoreContent(const TSavedClipboard& saved) {
+  for (const TSavedFormat& f : saved.formats)
+    if (!::SetClipboardData(f.format, f.data))
+      release(f);
+}
+
 } // namespace
 
 TClipboardFace::TClipboardFace() {
@@ -85,11 +100,11 @@ TClipboardFace::TClipboardFace() {
   saveContent(*saved);
   ::EmptyClipboard();
   // The clipboard owns the bitmap once it is set.
-  if (::SetClipboardData(CF_BITMAP, face))
+  if (::SetClipboardData(CF_BITMAP, face)) {
     saved_ = saved;
-  else {
+  } else {
     ::DeleteObject(face);
-    for (const TSavedFormat& f : saved->formats) ::SetClipboardData(f.format, f.data);
+    restoreContent(*saved);
     delete saved;
   }
   ::CloseClipboard();
@@ -101,18 +116,11 @@ TClipboardFace::~TClipboardFace() {
     return;
   if (::OpenClipboard(nullptr)) {
     ::EmptyClipboard();
-    // The clipboard owns each block it accepts; the others are freed here.
-    for (const TSavedFormat& f : saved->formats)
-      if (!::SetClipboardData(f.format, f.data)) {
-        if (f.format == CF_BITMAP)
-          ::DeleteObject(f.data);
-        else
-          ::GlobalFree(f.data);
-      }
+    restoreContent(*saved);
     ::CloseClipboard();
   } else {
     for (const TSavedFormat& f : saved->formats)
-      f.format == CF_BITMAP ? void(::DeleteObject(f.data)) : void(::GlobalFree(f.data));
+      release(f);
   }
   delete saved;
 }
