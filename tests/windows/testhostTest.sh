@@ -51,6 +51,8 @@ w regsvr32 /s "$path" || { echo "FAILED: regsvr32 /s $path" >&2; exit 1; }
 status=0
 timeout 240 "$wine" "$host" "$url" || status=$?
 w regsvr32 /u /s "$path" || true
+# The composer's settings of this run go, so that later tests find the defaults.
+w reg delete 'HKCU\Software\Kavri\Nemora\Outlook' /f >/dev/null 2>&1 || true
 [ "$status" -ne 77 ] || exit 77
 if [ "$status" -ne 0 ]; then
   echo "FAILED: the test host ended with status $status" >&2
