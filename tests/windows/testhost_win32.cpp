@@ -648,23 +648,28 @@ Ref<Item> mail(const wchar_t* subject) {
 
 // ---- The host's side: windows, dialogs, the add-in -----------------------
 
-/// Texts of the message boxes shown so far; each is answered with its default button at once, so
-/// that no dialog blocks the host.
+/// Texts of the message boxes (and captions of other dialogs) shown so far. Each is answered at
+/// once, a message box with its default button, another dialog with Cancel, so that no dialog
+/// blocks the host.
 std::vector<std::wstring> gMessageBoxes;
 
-LRESULT CALLBACK answerMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK answerDialogs(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND window = reinterpret_cast<HWND>(wParam);
     wchar_t cls[32] = {};
     GetClassNameW(window, cls, 32);
-    // A message box is a dialog with its text in control 0xFFFF.
-    if (std::wcscmp(cls, L"#32770") == 0 && GetDlgItem(window, 0xFFFF)) {
+    if (std::wcscmp(cls, L"#32770") == 0) {
       wchar_t text[1024] = {};
-      GetDlgItemTextW(window, 0xFFFF, text, 1024);
+      // A message box has its text in control 0xFFFF.
+      const bool messageBox = GetDlgItem(window, 0xFFFF) != nullptr;
+      if (messageBox)
+        GetDlgItemTextW(window, 0xFFFF, text, 1024);
+      else
+        GetWindowTextW(window, text, 1024);
       gMessageBoxes.push_back(text);
-      std::printf("message box: %ls\n", text);
+      std::printf("%s: %ls\n", messageBox ? "message box" : "dialog", text);
       const LRESULT def = SendMessageW(window, DM_GETDEFID, 0, 0);
-      const WORD button = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+      const WORD button = !messageBox ? IDCANCEL : HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     }
   }
@@ -910,7 +915,7 @@ int wmain(int argc, wchar_t** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   if (!CHECK_HR(OleInitialize(nullptr)))
     return testResult();
-  HHOOK hook = SetWindowsHookExW(WH_CBT, answerMessageBoxes, nullptr, GetCurrentThreadId());
+  HHOOK hook = SetWindowsHookExW(WH_CBT, answerDialogs, nullptr, GetCurrentThreadId());
   CHECK(hook != nullptr);
   writeSettings(argv[1]);
   gCustom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
