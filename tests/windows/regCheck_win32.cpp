@@ -1,9 +1,9 @@
 // Checks, from inside Wine, what registering Quorvel.dll leaves behind: its exports, the class's
 // server path and the registered type library. Usage: regcheck exports DLL | inproc LONGPATH |
 // typelib | typelib-gone
-#include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <cwchar>
 #include <string>
@@ -45,8 +45,7 @@ void checkExports(const wchar_t* dll) {
   HMODULE lib = LoadLibraryW(dll);
   if (!CHECK(lib != nullptr))
     return;
-  const char* names[] = {"DllUnregisterServer", "DllRegisterServer", "DllCanUnloadNow",
-                         "DllGetClassObject"};
+  const char* names[] = {"DllUnregisterServer", "DllRegisterServer", "DllCanUnloadNow", "DllGetClassObject"};
   for (int ordinal = 1; ordinal <= 4; ++ordinal) {
     FARPROC byName = GetProcAddress(lib, names[ordinal - 1]);
     CHECK(byName != nullptr);

@@ -2,11 +2,11 @@
 // COM (its own IDispatch objects, connection points and a running-object-table entry for
 // Outlook), creates the add-in by its ProgID and drives its lifecycle, its command-bar entries,
 // clicks and Outlook reminders. Usage: testhost GATEWAY_URL (the composer's server URL).
-#include <windows.h>
+#include <ocidl.h>
 #include <ole2.h>
 #include <oleauto.h>
-#include <ocidl.h>
 #include <olectl.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -330,8 +330,8 @@ private:
       }
       for (const auto& sink : sinks) {
         DISPPARAMS params{lastFirst.data(), nullptr, UINT(lastFirst.size()), 0};
-        CHECK_HR(sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                              nullptr, nullptr));
+        CHECK_HR(sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                              nullptr));
       }
     }
 
@@ -353,23 +353,32 @@ class Control;
 /// The controls of a bar or a popup (CommandBarControls).
 class Controls : public HostObject {
 public:
-  Controls() : HostObject({{L"Count", Member::Property}, {L"Item", Member::Property}, {L"Add", Member::Method}}, {}) {}
+  Controls()
+      : HostObject({{L"Count", Member::Property}, {L"Item", Member::Property}, {L"Add", Member::Method}},
+                   {}) {}
   std::vector<Ref<Control>> items;
   Ref<Control> add(long type, const std::wstring& caption);
 
 protected:
-  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args, VARIANT* result) override;
+  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args,
+               VARIANT* result) override;
 };
 
 /// A command-bar button (type 1) or popup (type 10), as the kinds the add-in asks for.
 class Control : public HostObject {
 public:
   Control(long type, std::wstring caption)
-      : HostObject({{L"Caption", Member::Property}, {L"Visible", Member::Property}, {L"Style", Member::Property},
-                    {L"TooltipText", Member::Property}, {L"ShortcutText", Member::Property},
-                    {L"PasteFace", Member::Method}, {L"Controls", Member::Property}, {L"Type", Member::Property}},
-                   {IID_CommandBarControl, type == msoControlPopup ? IID_CommandBarPopup : IID_CommandBarButton},
-                   type == msoControlPopup ? nullptr : &DIID_CommandBarButtonEvents),
+      : HostObject(
+            {{L"Caption", Member::Property},
+             {L"Visible", Member::Property},
+             {L"Style", Member::Property},
+             {L"TooltipText", Member::Property},
+             {L"ShortcutText", Member::Property},
+             {L"PasteFace", Member::Method},
+             {L"Controls", Member::Property},
+             {L"Type", Member::Property}},
+            {IID_CommandBarControl, type == msoControlPopup ? IID_CommandBarPopup : IID_CommandBarButton},
+            type == msoControlPopup ? nullptr : &DIID_CommandBarButtonEvents),
         type(type), caption(std::move(caption)) {
     if (type == msoControlPopup)
       controls = make<Controls>();
@@ -392,7 +401,8 @@ public:
   }
 
 protected:
-  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args, VARIANT* result) override {
+  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args,
+               VARIANT* result) override {
     if (name == L"Controls" && controls && !put)
       return putDispatch(result, controls.get());
     if (name == L"Type")
@@ -439,7 +449,8 @@ HRESULT collectionRead(const std::wstring& name, const std::vector<Ref<T>>& item
 }
 
 // Add(Type, Id, Parameter, Before, Temporary): a button, placed before Before when given.
-HRESULT Controls::call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args, VARIANT* result) {
+HRESULT Controls::call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args,
+                       VARIANT* result) {
   if (put)
     return DISP_E_MEMBERNOTFOUND;
   if (name != L"Add")
@@ -461,14 +472,17 @@ HRESULT Controls::call(const std::wstring& name, bool put, const std::vector<VAR
 class Bar : public HostObject {
 public:
   explicit Bar(std::wstring name)
-      : HostObject({{L"Name", Member::Property}, {L"Visible", Member::Property}, {L"Controls", Member::Property}}, {}),
+      : HostObject(
+            {{L"Name", Member::Property}, {L"Visible", Member::Property}, {L"Controls", Member::Property}},
+            {}),
         name(std::move(name)), controls(make<Controls>()) {}
   std::wstring name;
   bool visible = false;
   Ref<Controls> controls;
 
 protected:
-  HRESULT call(const std::wstring& member, bool put, const std::vector<VARIANT*>& args, VARIANT* result) override {
+  HRESULT call(const std::wstring& member, bool put, const std::vector<VARIANT*>& args,
+               VARIANT* result) override {
     if (member == L"Visible" && put)
       return visible = boolArg(args.back()), S_OK;
     if (put)
@@ -485,8 +499,10 @@ protected:
 class Bars : public HostObject {
 public:
   Bars()
-      : HostObject({{L"ActiveMenuBar", Member::Property}, {L"Count", Member::Property},
-                    {L"Item", Member::Property}, {L"Add", Member::Method}},
+      : HostObject({{L"ActiveMenuBar", Member::Property},
+                    {L"Count", Member::Property},
+                    {L"Item", Member::Property},
+                    {L"Add", Member::Method}},
                    {}) {
     auto menu = make<Bar>(L"Menu Bar");
     auto file = menu->controls->add(msoControlPopup, L"&File");
@@ -512,7 +528,8 @@ public:
 
 protected:
   // Add(Name, Position, MenuBar, Temporary): a new toolbar at the end.
-  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args, VARIANT* result) override {
+  HRESULT call(const std::wstring& name, bool put, const std::vector<VARIANT*>& args,
+               VARIANT* result) override {
     if (put)
       return DISP_E_MEMBERNOTFOUND;
     if (name == L"ActiveMenuBar")
@@ -597,8 +614,8 @@ protected:
   }
 
 private:
-  static std::vector<std::pair<std::wstring, Member>> namesOf(
-      const std::vector<std::pair<std::wstring, VARIANT>>& props) {
+  static std::vector<std::pair<std::wstring, Member>>
+  namesOf(const std::vector<std::pair<std::wstring, VARIANT>>& props) {
     std::vector<std::pair<std::wstring, Member>> names;
     for (const auto& prop : props)
       names.emplace_back(prop.first, Member::Property);
@@ -626,24 +643,24 @@ VARIANT dateValue(DATE d) {
 
 Ref<Item> appointment(long importance, const wchar_t* subject) {
   return make<Item>(IID_AppointmentItem, std::vector<std::pair<std::wstring, VARIANT>>{
-      {L"Importance", intValue(importance)},
-      {L"Start", dateValue(dateOf(2004, 3, 5, 14, 30))},
-      {L"End", dateValue(dateOf(2004, 3, 5, 15, 0))},
-      {L"Subject", textValue(subject)},
-      {L"Location", textValue(L"Room 2")},
-      {L"ConversationTopic", textValue(subject)}});
+                                             {L"Importance", intValue(importance)},
+                                             {L"Start", dateValue(dateOf(2004, 3, 5, 14, 30))},
+                                             {L"End", dateValue(dateOf(2004, 3, 5, 15, 0))},
+                                             {L"Subject", textValue(subject)},
+                                             {L"Location", textValue(L"Room 2")},
+                                             {L"ConversationTopic", textValue(subject)}});
 }
 
 Ref<Item> task(long importance, const wchar_t* subject) {
   return make<Item>(IID_TaskItem, std::vector<std::pair<std::wstring, VARIANT>>{
-      {L"Importance", intValue(importance)},
-      {L"ReminderTime", dateValue(dateOf(2004, 3, 5, 9, 0))},
-      {L"Subject", textValue(subject)}});
+                                      {L"Importance", intValue(importance)},
+                                      {L"ReminderTime", dateValue(dateOf(2004, 3, 5, 9, 0))},
+                                      {L"Subject", textValue(subject)}});
 }
 
 Ref<Item> mail(const wchar_t* subject) {
   return make<Item>(IID_MailItem, std::vector<std::pair<std::wstring, VARIANT>>{
-      {L"Importance", intValue(2)}, {L"Subject", textValue(subject)}});
+                                      {L"Importance", intValue(2)}, {L"Subject", textValue(subject)}});
 }
 
 // ---- The host's side: windows, dialogs, the add-in -----------------------
@@ -707,12 +724,11 @@ void writeSettings(const std::wstring& serverUrl) {
                                 KEY_SET_VALUE, nullptr, &key, nullptr),
                 LONG(ERROR_SUCCESS)))
     return;
-  const std::pair<const wchar_t*, std::wstring> values[] = {
-      {L"eServerURL", serverUrl},
-      {L"eUserName", L"nobody"},
-      {L"eUserPass", L"pqr456"},
-      {L"eNotifPhoneNumber", L"+36201234567"},
-      {L"cbEventSel", L"Important events and tasks"}};
+  const std::pair<const wchar_t*, std::wstring> values[] = {{L"eServerURL", serverUrl},
+                                                            {L"eUserName", L"nobody"},
+                                                            {L"eUserPass", L"pqr456"},
+                                                            {L"eNotifPhoneNumber", L"+36201234567"},
+                                                            {L"cbEventSel", L"Important events and tasks"}};
   for (const auto& [name, value] : values)
     CHECK_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             DWORD((value.size() + 1) * sizeof(wchar_t))),

@@ -48,28 +48,26 @@ inline int testResult() {
 } // namespace quorvel::wintest
 
 /// Counts and reports a failure when \p cond is false; evaluates to \p cond.
-#define CHECK(cond)                                                                                \
-  ((cond) ? true : (::quorvel::wintest::reportFailure(__FILE__, __LINE__, #cond), false))
+#define CHECK(cond) ((cond) ? true : (::quorvel::wintest::reportFailure(__FILE__, __LINE__, #cond), false))
 
 /// Counts and reports a failure, with both values, when \p a != \p b.
-#define CHECK_EQ(a, b)                                                                             \
-  [&](const auto& va_, const auto& vb_) {                                                          \
-    if (va_ == vb_)                                                                                \
-      return true;                                                                                 \
-    ::quorvel::wintest::reportFailure(__FILE__, __LINE__,                                          \
-                                      std::string(#a " == " #b " (") +                             \
-                                          ::quorvel::wintest::showValue(va_) + " vs " +            \
-                                          ::quorvel::wintest::showValue(vb_) + ")");               \
-    return false;                                                                                  \
+#define CHECK_EQ(a, b)                                                                                       \
+  [&](const auto& va_, const auto& vb_) {                                                                    \
+    if (va_ == vb_)                                                                                          \
+      return true;                                                                                           \
+    ::quorvel::wintest::reportFailure(__FILE__, __LINE__,                                                    \
+                                      std::string(#a " == " #b " (") + ::quorvel::wintest::showValue(va_) +  \
+                                          " vs " + ::quorvel::wintest::showValue(vb_) + ")");                \
+    return false;                                                                                            \
   }((a), (b))
 
 /// A COM result that must succeed; shows the code when it does not.
-#define CHECK_HR(expr)                                                                             \
-  [&](long hr_) {                                                                                  \
-    if (hr_ >= 0)                                                                                  \
-      return true;                                                                                 \
-    char buf_[16];                                                                                 \
-    std::snprintf(buf_, sizeof buf_, "0x%08lX", static_cast<unsigned long>(hr_));                  \
-    ::quorvel::wintest::reportFailure(__FILE__, __LINE__, std::string(#expr " -> ") + buf_);       \
-    return false;                                                                                  \
+#define CHECK_HR(expr)                                                                                       \
+  [&](long hr_) {                                                                                            \
+    if (hr_ >= 0)                                                                                            \
+      return true;                                                                                           \
+    char buf_[16];                                                                                           \
+    std::snprintf(buf_, sizeof buf_, "0x%08lX", static_cast<unsigned long>(hr_));                            \
+    ::quorvel::wintest::reportFailure(__FILE__, __LINE__, std::string(#expr " -> ") + buf_);                 \
+    return false;                                                                                            \
   }(static_cast<long>(expr))
