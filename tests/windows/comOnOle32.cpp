@@ -318,6 +318,15 @@ void onStartupCompleteHasItsSlot(::ITypeLib* typeLib) {
   methods->Release();
 }
 
+// The Outlook add-in key's LoadBehavior, or -1 when the key or value is missing.
+LONG outlookLoadBehavior() {
+  DWORD value = 0, size = sizeof value;
+  const LONG rc = ::RegGetValueW(HKEY_CURRENT_USER,
+                                 L"Software\\Microsoft\\Office\\Outlook\\AddIns\\VaskAddin.VaskAddin_",
+                                 L"LoadBehavior", RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return rc == ERROR_SUCCESS ? LONG(value) : -1;
+}
+
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
 HRESULT callEntry(HMODULE library, const char* name) {
@@ -339,6 +348,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
   CHECK(registered.find(L' ') == std::wstring::npos);
   CHECK(_wcsicmp(registered.c_str(), path.c_str()) == 0 || path.find(L' ') != std::wstring::npos);
   CHECK(classesValue(L"VaskAddin.VaskAddin_\\Clsid") == L"{BC2445F7-9514-49B2-90E6-C22FA2A94F1C}");
+  CHECK(outlookLoadBehavior() == 3);
 
   // Our layer finds the class by its ProgID, as ole32 does.
   com::CLSID found{};
@@ -378,6 +388,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
 
   CHECK(callEntry(library, "DllUnregisterServer") == S_OK);
   CHECK(classesValue(clsidKey + L"\\InprocServer32") == L"<none>");
+  CHECK(outlookLoadBehavior() == -1);
   ::FreeLibrary(library);
 }
 
