@@ -66,6 +66,22 @@ struct WideName {
   const wchar_t* get() const { return present ? text.c_str() : nullptr; }
 };
 
+// A key path as the file store reads it: empty parts (a leading, doubled or
+// trailing backslash) are ignored, where the real registry would refuse them.
+struct WideKeyPath : WideName {
+  explicit WideKeyPath(const char* path) : WideName(path) {
+    std::wstring joined;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find(L'\\', start);
+      if (end == std::wstring::npos) end = text.size();
+      if (end > start) joined += (joined.empty() ? L"" : L"\\") + text.substr(start, end - start);
+      start = end + 1;
+    }
+    text = joined;
+  }
+};
+
 bool isText(DWORD type) {
   return type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /*REG_MULTI_SZ*/;
 }
@@ -129,7 +145,7 @@ LONG giveName(const std::string& name, LPSTR out, LPDWORD cch) {
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                    HKEY* phkResult) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.valid) return ERROR_INVALID_PARAMETER;
   ::HKEY opened = nullptr;
   const LONG rc = ::RegOpenKeyExW(native(hKey), sub.get(), ulOptions, samDesired, &opened);
@@ -141,7 +157,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
                      REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, HKEY* phkResult,
                      LPDWORD lpdwDisposition) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  const WideName sub(lpSubKey), keyClass(lpClass);
+  const WideKeyPath sub(lpSubKey);
+  const WideName keyClass(lpClass);
   if (!sub.valid || !keyClass.valid) return ERROR_INVALID_PARAMETER;
   ::HKEY created = nullptr;
   ::DWORD disposition = 0;
@@ -191,13 +208,13 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 }
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.present || !sub.valid) return ERROR_INVALID_PARAMETER;
   return ::RegDeleteKeyW(native(hKey), sub.get());
 }
 
 LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.valid) return ERROR_FILE_NOT_FOUND;
   return ::RegDeleteTreeW(native(hKey), sub.get());
 }
