@@ -83,7 +83,7 @@ struct WideKeyPath : WideName {
 };
 
 bool isText(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /*REG_MULTI_SZ*/;
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
 // Stored UTF-16 text as the UTF-8 bytes callers get, with its terminator(s).
@@ -91,12 +91,12 @@ std::vector<BYTE> textToLayer(DWORD type, const std::vector<BYTE>& stored) {
   std::wstring wide(stored.size() / sizeof(wchar_t), L'\0');
   std::memcpy(wide.data(), stored.data(), wide.size() * sizeof(wchar_t));
   // Single texts end at their first zero; a list keeps its inner zeros.
-  if (type != 7) wide.resize(std::wcslen(wide.c_str()));
-  while (type == 7 && wide.size() >= 2 && wide[wide.size() - 1] == 0 && wide[wide.size() - 2] == 0)
+  if (type != REG_MULTI_SZ) wide.resize(std::wcslen(wide.c_str()));
+  while (type == REG_MULTI_SZ && wide.size() >= 2 && wide[wide.size() - 1] == 0 && wide[wide.size() - 2] == 0)
     wide.pop_back();
   std::string text = narrow(wide.data(), wide.size());
   text.push_back('\0');
-  if (type == 7 && text.size() >= 2 && text[text.size() - 2] != '\0') text.push_back('\0');
+  if (type == REG_MULTI_SZ && text.size() >= 2 && text[text.size() - 2] != '\0') text.push_back('\0');
   return std::vector<BYTE>(text.begin(), text.end());
 }
 
@@ -192,7 +192,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
   const char* text = reinterpret_cast<const char*>(lpData);
   std::size_t length = cbData;
   // A single text ends at its first zero; a list is kept whole.
-  if (dwType != 7 && text) length = ::strnlen(text, cbData);
+  if (dwType != REG_MULTI_SZ && text) length = ::strnlen(text, cbData);
   std::wstring wide;
   if (!widen(text, length, wide)) return ERROR_INVALID_PARAMETER;
   if (wide.empty() || wide.back() != L'\0') wide.push_back(L'\0');
