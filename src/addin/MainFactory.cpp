@@ -88,9 +88,8 @@ void TOfficeAddInFactory::UpdateRegistry(bool Register) {
   for (int host = ohaExcel; host <= ohaAccess; ++host) {
     if (!FSupportedApps.test(size_t(host)))
       continue;
-    // Relative to HKEY_CURRENT_USER: Windows refuses a key path that starts with a backslash.
     char path[256];
-    std::snprintf(path, sizeof path, "Software\\Microsoft\\Office\\%s\\AddIns\\%s", AppNames[host],
+    std::snprintf(path, sizeof path, "\\Software\\Microsoft\\Office\\%s\\AddIns\\%s", AppNames[host],
                   GetProgID().c_str());
     if (Register)
       RegisterAddIn(path);
