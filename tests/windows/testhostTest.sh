@@ -55,7 +55,9 @@ w regsvr32 /u /s "$path" || true
 w reg delete 'HKCU\Software\Kavri\Nemora\Outlook' /f >/dev/null 2>&1 || true
 [ "$status" -ne 77 ] || exit 77
 if [ "$status" -ne 0 ]; then
-  echo "FAILED: the test host ended with status $status" >&2
+  echo "FAILED: the test host ended with status $status; the gateway said:" >&2
+  cat "$work/err" "$work/gateway.log" >&2
+  "$gateway" messages --db "$work/gateway.sqlite" >&2 || true
   exit 1
 fi
 
