@@ -31,6 +31,27 @@ TFileDialogOptions msgFileDialog(const std::string& title) {
   return {translate(title), TSMSComposerLogic::msgFileFilter, ".msg"};
 }
 
+// The selection without the texts after the first that Cc holds already: the
+// dialog opens with the previous picks, and appending them again would send
+// to the same numbers twice.
+std::vector<std::string> withoutCopiesInCc(const std::vector<std::string>& selection,
+                                           const std::string& cc) {
+  std::vector<std::string> present;
+  splittolist(";", cc, present);
+  for (auto& item : present)
+    item = trim(item);
+  std::vector<std::string> result;
+  for (std::size_t i = 0; i < selection.size(); ++i) {
+    std::string item = trim(selection[i]);
+    if (i > 0 && std::find(present.begin(), present.end(), item) != present.end())
+      continue;
+    if (i > 0)
+      present.push_back(item);
+    result.push_back(selection[i]);
+  }
+  return result;
+}
+
 } // namespace
 
 TSMSComposerLogic::~TSMSComposerLogic() = default;
@@ -160,24 +181,14 @@ void TSMSComposerLogic::applyAddressSelection(const std::vector<std::string>& se
   setFieldText(F::cc, cc);
 }
 
-std::vector<std::string>
-TSMSComposerLogic::withoutCopiesInCc(const std::vector<std::string>& selection) const {
-  // The dialog opens with the previous picks, and appending them again would
-  // send to the same numbers twice.
-  std::vector<std::string> present;
-  splittolist(";", fieldText(F::cc), present);
-  for (auto& item : present)
-    item = trim(item);
-  std::vector<std::string> result;
-  for (std::size_t i = 0; i < selection.size(); ++i) {
-    std::string item = trim(selection[i]);
-    if (i > 0 && std::find(present.begin(), present.end(), item) != present.end())
-      continue;
-    if (i > 0)
-      present.push_back(item);
-    result.push_back(selection[i]);
-  }
-  return result;
+void TSMSComposerLogic::pickAddresses() {
+  if (!myMapi)
+    return;
+  myMapi->showAddressSelForm();
+  // Cancel (or no address book at all) leaves the fields as they were.
+  if (!myMapi->lastAddressSelConfirmed())
+    return;
+  applyAddressSelection(withoutCopiesInCc(myMapi->selAddrlist, fieldText(F::cc)));
 }
 
 void TSMSComposerLogic::createMapi(uintptr_t handle) { myMapi = new TkaMapi(handle); }

@@ -179,8 +179,9 @@ protected:
   /// Makes the mail layer, its dialogs parented by window \p handle.
   void createMapi(uintptr_t handle);
   void destroyMapi();
-  /// The texts of selection after the first that Cc holds already left out.
-  std::vector<std::string> withoutCopiesInCc(const std::vector<std::string>& selection) const;
+  /// Shows the mail layer's address dialog and applies its selection; the
+  /// picks Cc holds already are not appended again.
+  void pickAddresses();
 
 private:
   void reportSettingsDamage();

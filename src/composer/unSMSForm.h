@@ -1,6 +1,11 @@
 // The composer window: write, address, send, save, open and print an SMS.
 #pragma once
 
+#ifdef _WIN32
+// Windows has no Qt: the window there is the Win32 one, under the same name.
+#include "composer/unSMSForm_win32.h"
+#else
+
 #include "composer/unSMSComposerLogic.h"
 
 #include <QWidget>
@@ -182,3 +187,5 @@ private:
 extern TfrmSMSComposer* frmSMSComposer;
 
 } // namespace quorvel
+
+#endif // _WIN32
