@@ -106,8 +106,11 @@ void TfrmSMSComposer::buildMenus() {
 
 void TfrmSMSComposer::buildToolbar() {
   SendMessageW(tbMain, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  // Buttons with BTNS_SHOWTEXT show their caption, the others only their
+  // image with the caption as tooltip.
   SendMessageW(tbMain, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
-  SendMessageW(tbMain, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+  toolbarImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+  SendMessageW(tbMain, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
   // The toolbar keeps pointers to its strings: they live as long as the program.
   static std::vector<std::wstring> texts;
   if (texts.empty())
@@ -119,14 +122,22 @@ void TfrmSMSComposer::buildToolbar() {
     button.iBitmap = I_IMAGENONE;
     if (id == TCommandId::separator) {
       button.fsStyle = BTNS_SEP;
-    } else {
-      const TComposerCommand& command = composerCommand(id);
-      button.idCommand = commandControlId(id);
-      button.fsState = command.enabled ? TBSTATE_ENABLED : 0;
-      button.fsStyle = static_cast<BYTE>(BTNS_AUTOSIZE | BTNS_SHOWTEXT |
-                                         (command.checkable ? BTNS_CHECK : BTNS_BUTTON));
-      button.iString = reinterpret_cast<INT_PTR>(texts[static_cast<std::size_t>(id) - 1].c_str());
+      button.iBitmap = 0;
+      buttons.push_back(button);
+      continue;
     }
+    const TComposerCommand& command = composerCommand(id);
+    if (HICON icon = *command.ownImage ? imageIcon(command.ownImage, 16) : nullptr) {
+      button.iBitmap = ImageList_AddIcon(toolbarImages_, icon);
+      DestroyIcon(icon);
+    }
+    // "&Send" shows its caption beside its image, like a command without one.
+    const bool showText = id == TCommandId::send || button.iBitmap == I_IMAGENONE;
+    button.idCommand = commandControlId(id);
+    button.fsState = command.enabled ? TBSTATE_ENABLED : 0;
+    button.fsStyle = static_cast<BYTE>(BTNS_AUTOSIZE | (showText ? BTNS_SHOWTEXT : 0) |
+                                       (command.checkable ? BTNS_CHECK : BTNS_BUTTON));
+    button.iString = reinterpret_cast<INT_PTR>(texts[static_cast<std::size_t>(id) - 1].c_str());
     buttons.push_back(button);
   }
   SendMessageW(tbMain, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));

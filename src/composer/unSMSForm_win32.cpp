@@ -3,6 +3,7 @@
 #include "composer/unSMSForm_win32.h"
 
 #include "composer/unComlog.h"
+#include "composer/unComposerImages_win32.h"
 #include "composer/unComposerTexts.h"
 #include "composer/unGetCreditThread.h"
 #include "composer/unSMSSettings.h"
@@ -141,6 +142,13 @@ TfrmSMSComposer::TfrmSMSComposer(HWND owner) : creditQueries_(std::make_unique<T
   if (!hwnd_)
     throw std::runtime_error("The SMS composer window could not be created");
 
+  windowIcons_[0] = imageIcon("kavri-sms-16.png", GetSystemMetrics(SM_CXSMICON));
+  windowIcons_[1] = imageIcon(GetSystemMetrics(SM_CXICON) >= 48 ? "kavri-sms-48.png"
+                                                               : "kavri-sms-32.png",
+                              GetSystemMetrics(SM_CXICON));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcons_[0]));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcons_[1]));
+
   PageControl = control(hwnd_, WC_TABCONTROLW, "", TCS_BOTTOM | WS_CLIPSIBLINGS, idPageControl);
   for (const char* name : {T::pageComposer, T::pageSettings, T::pageComlog}) {
     std::wstring text = toWide(name);
@@ -183,12 +191,26 @@ TfrmSMSComposer::~TfrmSMSComposer() {
   DestroyAcceleratorTable(fileKeys_);
   DeleteObject(font_);
   DeleteObject(editorFont_);
+  ImageList_Destroy(toolbarImages_);
+  for (HICON icon : windowIcons_)
+    if (icon)
+      DestroyIcon(icon);
   // A library that goes away must not leave its classes behind; this fails
   // harmlessly while another window of them lives.
   UnregisterClassW(pageClass, thisModule());
   UnregisterClassW(windowClass, thisModule());
   if (frmSMSComposer == this)
     frmSMSComposer = nullptr;
+}
+
+HICON TfrmSMSComposer::imageIcon(const char* file, int size) {
+  // Icons take PNG data as they are.
+  const std::string_view png = composerImage(file);
+  if (png.empty())
+    return nullptr;
+  return CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(png.data())),
+                                  static_cast<DWORD>(png.size()), TRUE, 0x00030000, size, size,
+                                  LR_DEFAULTCOLOR);
 }
 
 HWND TfrmSMSComposer::control(HWND parent, const wchar_t* className, const std::string& text,

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <array>
 #include <memory>
 #include <string>
@@ -136,6 +138,7 @@ private:
   void layoutLogPage(int width, int height);
   void onCommand(int controlId, int notification, HWND control);
   void deliverCreditOutcomes();
+  static HICON imageIcon(const char* file, int size);
   HWND control(HWND parent, const wchar_t* className, const std::string& text, DWORD style,
                int controlId = 0, DWORD exStyle = 0);
 
@@ -146,6 +149,8 @@ private:
   HACCEL allKeys_ = nullptr;  // every command with a shortcut
   HACCEL fileKeys_ = nullptr; // the shortcuts that do not edit text
   HHOOK hook_ = nullptr;
+  HICON windowIcons_[2] = {};              // small and large
+  HIMAGELIST toolbarImages_ = nullptr;     // the toolbar's images
   std::array<std::string, 4> panelToolTips_;
   std::unique_ptr<TCreditQueries> creditQueries_;
   bool positioned_ = false;
