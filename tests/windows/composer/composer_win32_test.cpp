@@ -1,6 +1,6 @@
 // The Win32 composer window under Wine: its pages, menus, toolbar, status
-// panels and tab order, typing into the editor, and a message file saved
-// and opened again through answered dialogs.
+// panels, tab order and shortcuts, typing into the editor, and a message
+// file saved and opened again through answered dialogs.
 #include "composer/unSMSForm_win32.h"
 
 #include <commctrl.h>
@@ -204,6 +204,44 @@ void checkMessageFile(ProbeForm& form) {
   DeleteFileW(quorvel::toWide(path).c_str());
 }
 
+// Delivers a key press to the focused control through the thread's message
+// loop, with \p control held down or not.
+void pressKey(WPARAM key, bool control) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  state[VK_CONTROL] = control ? 0x80 : 0;
+  SetKeyboardState(state);
+  PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  state[VK_CONTROL] = 0;
+  SetKeyboardState(state);
+}
+
+void checkShortcuts(ProbeForm& form) {
+  ShowWindow(form.handle(), SW_SHOW);
+  // Ctrl+S saves from any field.
+  SetFocus(form.eTo);
+  form.fileDialogs.clear();
+  form.savePath.clear();
+  pressKey('S', true);
+  CHECK(form.fileDialogs.size() == 1);
+  // Del in a text field deletes there; in the editor it cuts the selection.
+  SetWindowTextW(form.eTo, L"abc");
+  SendMessageW(form.eTo, EM_SETSEL, 0, 1);
+  pressKey(VK_DELETE, false);
+  CHECK_EQ(text(form.eTo), "bc");
+  SetWindowTextW(form.re, L"xyz");
+  SetFocus(form.re);
+  SendMessageW(form.re, EM_SETSEL, 0, 2);
+  pressKey(VK_DELETE, false);
+  CHECK_EQ(text(form.re), "z");
+  ShowWindow(form.handle(), SW_HIDE);
+}
+
 void checkPrintWithoutPrinter(ProbeForm& form) {
   form.messages.clear();
   form.execute(TCommandId::print);
@@ -220,6 +258,7 @@ int main() {
   checkStatusWhileTyping(form);
   checkMessageFile(form);
   checkPrintWithoutPrinter(form);
+  checkShortcuts(form);
   std::printf("%d failure(s)\n", failures);
   return failures == 0 ? 0 : 1;
 }
