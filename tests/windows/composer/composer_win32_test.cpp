@@ -239,6 +239,13 @@ void checkShortcuts(ProbeForm& form) {
   SendMessageW(form.re, EM_SETSEL, 0, 2);
   pressKey(VK_DELETE, false);
   CHECK_EQ(text(form.re), "z");
+  // Enter starts a new line in the editor; Tab leaves To for Cc.
+  SendMessageW(form.re, EM_SETSEL, 1, 1);
+  pressKey(VK_RETURN, false);
+  CHECK(text(form.re).size() > 1 && text(form.re)[1] == '\r');
+  SetFocus(form.eTo);
+  pressKey(VK_TAB, false);
+  CHECK(GetFocus() == form.eCC);
   ShowWindow(form.handle(), SW_HIDE);
 }
 
