@@ -72,15 +72,14 @@ std::string text(HWND hwnd) {
   return fromWide(buffer);
 }
 
+BOOL CALLBACK collectText(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<std::string>*>(list)->push_back(text(child));
+  return TRUE;
+}
+
 std::vector<std::string> childTexts(HWND parent) {
   std::vector<std::string> texts;
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<std::string>*>(list)->push_back(text(child));
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&texts));
+  EnumChildWindows(parent, collectText, reinterpret_cast<LPARAM>(&texts));
   return texts;
 }
 
