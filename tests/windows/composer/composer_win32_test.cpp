@@ -255,10 +255,34 @@ void checkPrintWithoutPrinter(ProbeForm& form) {
         form.messages[0] == "No printer is installed, so the message cannot be printed.");
 }
 
+// Asks a loopback gateway for the balance, then sends through it: the
+// balance reaches the status bar, a successful send hides the window.
+void checkSendThroughGateway(ProbeForm& form, const std::string& port) {
+  SetWindowTextW(form.eServerURL, quorvel::toWide("http://127.0.0.1:" + port).c_str());
+  SetWindowTextW(form.eUserName, L"tester");
+  form.execute(TCommandId::downloadCredits);
+  CHECK(form.messages.size() == 1 && form.messages[0] == "Successful login. You have 25 credits!");
+  CHECK_EQ(form.statusPanelText(3), "Credits : 25");
+  ShowWindow(form.handle(), SW_SHOWNOACTIVATE);
+  SetWindowTextW(form.eTo, L"Anna [+36201234567]");
+  SetWindowTextW(form.re, L"  Hello\r\n");
+  form.messages.clear();
+  form.execute(TCommandId::send);
+  CHECK(form.messages.empty());
+  CHECK(!IsWindowVisible(form.handle()));
+  CHECK(form.comlogText().find("[RESPONSE]") != std::string::npos);
+}
+
 } // namespace
 
-int main() {
+// Without arguments the window alone; with a gateway's port, a send through it.
+int main(int argc, char** argv) {
   ProbeForm form;
+  if (argc > 1) {
+    checkSendThroughGateway(form, argv[1]);
+    std::printf("%d failure(s)\n", failures);
+    return failures == 0 ? 0 : 1;
+  }
   checkPagesAndMenus(form);
   checkTabOrder(form);
   checkStatusWhileTyping(form);
