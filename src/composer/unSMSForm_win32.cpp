@@ -12,6 +12,8 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace quorvel {
@@ -184,9 +186,7 @@ TfrmSMSComposer::~TfrmSMSComposer() {
   watchKeys(false);
   destroyMapi();
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-  DestroyWindow(hwnd_);
-  if (kaSMSMenuBar && !IsMenu(kaSMSMenuBar))
-    kaSMSMenuBar = nullptr;
+  DestroyWindow(hwnd_); // with its menu bar
   DestroyAcceleratorTable(allKeys_);
   DestroyAcceleratorTable(fileKeys_);
   DeleteObject(font_);
@@ -542,7 +542,8 @@ LRESULT CALLBACK TfrmSMSComposer::pageProc(HWND hwnd, UINT msg, WPARAM wParam, L
 LRESULT TfrmSMSComposer::dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
   case WM_SIZE:
-    if (PageControl)
+    // Sizes before the last control exists are laid out when it does.
+    if (mOutboxStore)
       layout();
     return 0;
   case WM_CLOSE:
