@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 #include <richedit.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -56,6 +57,11 @@ constexpr int addressFieldMargin = 8;
 constexpr int statusBarHeight = 22;
 constexpr int buttonWidth = 115;
 constexpr int fieldHeight = 22;
+// The log page: top of the logs below their captions, the splitter's handle
+// and the smallest height of the upper log.
+constexpr int logTop = 19;
+constexpr int splitterHandle = 5;
+constexpr int minLogHeight = 40;
 
 HINSTANCE thisModule() {
   HMODULE module = nullptr;
@@ -363,12 +369,46 @@ void TfrmSMSComposer::layoutSettingsPage(int width) {
 }
 
 void TfrmSMSComposer::layoutLogPage(int width, int height) {
-  // labels_[7] and labels_[8] caption the two logs.
-  const int logHeight = 185;
+  // labels_[7] and labels_[8] caption the two logs; between the two panes a
+  // splitter handle moves the boundary, neither pane collapsing.
+  comlogHeight_ = std::clamp(comlogHeight_, minLogHeight, std::max(minLogHeight, height - 100));
+  const int handleTop = logTop + comlogHeight_;
   place(labels_[7], 2, 2, width - 4, 16);
-  place(mComlog, 0, 19, width, logHeight);
-  place(labels_[8], 2, 19 + logHeight + 5, width - 4, 16);
-  place(mOutboxStore, 0, 19 + logHeight + 22, width, height - (19 + logHeight + 22));
+  place(mComlog, 0, logTop, width, comlogHeight_);
+  place(labels_[8], 2, handleTop + splitterHandle, width - 4, 16);
+  const int outboxTop = handleTop + splitterHandle + logTop;
+  place(mOutboxStore, 0, outboxTop, width, height - outboxTop);
+}
+
+bool TfrmSMSComposer::moveLogSplitter(UINT msg, LPARAM lParam) {
+  const int y = GET_Y_LPARAM(lParam);
+  const int handleTop = logTop + comlogHeight_;
+  const bool onHandle = y >= handleTop && y < handleTop + splitterHandle;
+  switch (msg) {
+  case WM_SETCURSOR:
+    if (!onHandle && GetCapture() != tsComlog)
+      return false;
+    SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
+    return true;
+  case WM_LBUTTONDOWN:
+    if (!onHandle)
+      return false;
+    SetCapture(tsComlog);
+    return true;
+  case WM_MOUSEMOVE:
+    if (GetCapture() != tsComlog)
+      return false;
+    comlogHeight_ = y - logTop - splitterHandle / 2;
+    layout();
+    return true;
+  case WM_LBUTTONUP:
+    if (GetCapture() != tsComlog)
+      return false;
+    ReleaseCapture();
+    return true;
+  default:
+    return false;
+  }
 }
 
 void TfrmSMSComposer::showPage(TComposerPage page) {
@@ -529,6 +569,23 @@ LRESULT CALLBACK TfrmSMSComposer::windowProc(HWND hwnd, UINT msg, WPARAM wParam,
 LRESULT CALLBACK TfrmSMSComposer::pageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   // A page is only a frame: what its controls report goes to the window.
   switch (msg) {
+  case WM_SETCURSOR:
+  case WM_LBUTTONDOWN:
+  case WM_MOUSEMOVE:
+  case WM_LBUTTONUP: {
+    auto* form = reinterpret_cast<TfrmSMSComposer*>(
+        GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+    if (msg == WM_SETCURSOR) {
+      // The cursor's position in the page, as the mouse messages give it.
+      POINT at{};
+      GetCursorPos(&at);
+      ScreenToClient(hwnd, &at);
+      lParam = MAKELPARAM(at.x, at.y);
+    }
+    if (form && !form->destroying_ && hwnd == form->tsComlog && form->moveLogSplitter(msg, lParam))
+      return msg == WM_SETCURSOR ? TRUE : 0;
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
   case WM_COMMAND:
   case WM_NOTIFY:
   case WM_CTLCOLORSTATIC:

@@ -136,6 +136,7 @@ private:
   void layoutComposerPage(int width, int height);
   void layoutSettingsPage(int width);
   void layoutLogPage(int width, int height);
+  bool moveLogSplitter(UINT msg, LPARAM lParam);
   void onCommand(int controlId, int notification, HWND control);
   void deliverCreditOutcomes();
   static HICON imageIcon(const char* file, int size);
@@ -153,6 +154,7 @@ private:
   HIMAGELIST toolbarImages_ = nullptr;     // the toolbar's images
   std::array<std::string, 4> panelToolTips_;
   std::unique_ptr<TCreditQueries> creditQueries_;
+  int comlogHeight_ = 185; // the upper log's height; the splitter moves it
   bool positioned_ = false;
   bool destroying_ = false;
 };

@@ -248,6 +248,27 @@ void checkShortcuts(ProbeForm& form) {
   ShowWindow(form.handle(), SW_HIDE);
 }
 
+int heightOf(HWND hwnd) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  return r.bottom - r.top;
+}
+
+// Dragging the handle between the two logs moves their boundary.
+void checkLogSplitter(ProbeForm& form) {
+  RECT log{};
+  GetWindowRect(form.mComlog, &log);
+  MapWindowPoints(nullptr, form.tsComlog, reinterpret_cast<POINT*>(&log), 2);
+  const int before = heightOf(form.mComlog);
+  const int outboxBefore = heightOf(form.mOutboxStore);
+  SendMessageW(form.tsComlog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, log.bottom + 2));
+  SendMessageW(form.tsComlog, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(50, log.bottom + 2 - 60));
+  SendMessageW(form.tsComlog, WM_LBUTTONUP, 0, MAKELPARAM(50, log.bottom + 2 - 60));
+  CHECK(heightOf(form.mComlog) == before - 60);
+  CHECK(heightOf(form.mOutboxStore) == outboxBefore + 60);
+  CHECK(GetCapture() == nullptr);
+}
+
 void checkPrintWithoutPrinter(ProbeForm& form) {
   form.messages.clear();
   form.execute(TCommandId::print);
@@ -289,6 +310,7 @@ int main(int argc, char** argv) {
   checkMessageFile(form);
   checkPrintWithoutPrinter(form);
   checkShortcuts(form);
+  checkLogSplitter(form);
   std::printf("%d failure(s)\n", failures);
   return failures == 0 ? 0 : 1;
 }
