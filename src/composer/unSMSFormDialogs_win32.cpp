@@ -1,4 +1,4 @@
-// The Win32 composer's dialogs, message files, printing and address book,
+// The Win32 composer's dialogs, message files, printing and address-book hook,
 // and the UTF-8 / UTF-16 conversion at the Win32 boundary.
 #include "composer/unSMSForm_win32.h"
 
