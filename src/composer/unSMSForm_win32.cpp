@@ -120,53 +120,17 @@ TfrmSMSComposer::TfrmSMSComposer(HWND owner) : creditQueries_(std::make_unique<T
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  const HINSTANCE module = thisModule();
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = windowProc;
-  wc.hInstance = module;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  wc.lpszClassName = windowClass;
-  RegisterClassExW(&wc); // fails harmlessly when registered already
-  wc.lpfnWndProc = pageProc;
-  wc.hIcon = nullptr;
-  wc.lpszClassName = pageClass;
-  RegisterClassExW(&wc);
-
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof(metrics);
-  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  LOGFONTW bold = metrics.lfMessageFont;
-  bold.lfHeight = -MulDiv(10, 96, 72);
-  bold.lfWeight = FW_BOLD;
-  editorFont_ = CreateFontIndirectW(&bold);
-
+  registerClasses();
+  makeFonts();
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, windowClass, toWide(caption).c_str(),
                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                          windowWidth, windowHeight, owner, nullptr, module, this);
+                          windowWidth, windowHeight, owner, nullptr, thisModule(), this);
   if (!hwnd_)
     throw std::runtime_error("The SMS composer window could not be created");
 
-  windowIcons_[0] = imageIcon("kavri-sms-16.png", GetSystemMetrics(SM_CXSMICON));
-  windowIcons_[1] = imageIcon(GetSystemMetrics(SM_CXICON) >= 48 ? "kavri-sms-48.png"
-                                                               : "kavri-sms-32.png",
-                              GetSystemMetrics(SM_CXICON));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcons_[0]));
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcons_[1]));
-
-  PageControl = control(hwnd_, WC_TABCONTROLW, "", TCS_BOTTOM | WS_CLIPSIBLINGS, idPageControl);
-  for (const char* name : {T::pageComposer, T::pageSettings, T::pageComlog}) {
-    std::wstring text = toWide(name);
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text.data();
-    SendMessageW(PageControl, TCM_INSERTITEMW, SendMessageW(PageControl, TCM_GETITEMCOUNT, 0, 0),
-                 reinterpret_cast<LPARAM>(&item));
-  }
+  setWindowIcons();
   buildMenus();
+  buildPageControl();
   buildComposerPage();
   buildSettingsPage();
   buildLogPage();
@@ -209,6 +173,43 @@ TfrmSMSComposer::~TfrmSMSComposer() {
     frmSMSComposer = nullptr;
 }
 
+void TfrmSMSComposer::registerClasses() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = thisModule();
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  wc.lpszClassName = windowClass;
+  RegisterClassExW(&wc); // fails harmlessly when registered already
+  wc.lpfnWndProc = pageProc;
+  wc.hIcon = nullptr;
+  wc.lpszClassName = pageClass;
+  RegisterClassExW(&wc);
+}
+
+void TfrmSMSComposer::makeFonts() {
+  // The system's message font for the controls; the editor's in bold at 10 points.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  LOGFONTW bold = metrics.lfMessageFont;
+  bold.lfHeight = -MulDiv(10, 96, 72);
+  bold.lfWeight = FW_BOLD;
+  editorFont_ = CreateFontIndirectW(&bold);
+}
+
+void TfrmSMSComposer::setWindowIcons() {
+  windowIcons_[0] = imageIcon("kavri-sms-16.png", GetSystemMetrics(SM_CXSMICON));
+  windowIcons_[1] = imageIcon(GetSystemMetrics(SM_CXICON) >= 48 ? "kavri-sms-48.png"
+                                                               : "kavri-sms-32.png",
+                              GetSystemMetrics(SM_CXICON));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcons_[0]));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcons_[1]));
+}
+
 HICON TfrmSMSComposer::imageIcon(const char* file, int size) {
   // Icons take PNG data as they are.
   const std::string_view png = composerImage(file);
@@ -230,6 +231,18 @@ HWND TfrmSMSComposer::control(HWND parent, const wchar_t* className, const std::
 }
 
 // --- Pages ---------------------------------------------------------------------------
+
+void TfrmSMSComposer::buildPageControl() {
+  PageControl = control(hwnd_, WC_TABCONTROLW, "", TCS_BOTTOM | WS_CLIPSIBLINGS, idPageControl);
+  for (const char* name : {T::pageComposer, T::pageSettings, T::pageComlog}) {
+    std::wstring text = toWide(name);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    SendMessageW(PageControl, TCM_INSERTITEMW, SendMessageW(PageControl, TCM_GETITEMCOUNT, 0, 0),
+                 reinterpret_cast<LPARAM>(&item));
+  }
+}
 
 void TfrmSMSComposer::buildComposerPage() {
   tsComposer = control(hwnd_, pageClass, "", WS_CLIPCHILDREN, 0, WS_EX_CONTROLPARENT);

@@ -126,7 +126,11 @@ private:
   bool translateKeys(MSG& msg);
   void watchKeys(bool on);
 
+  void registerClasses();
+  void makeFonts();
+  void setWindowIcons();
   void buildMenus();
+  void buildPageControl();
   void buildToolbar();
   void showToolTip(NMHDR* header);
   void buildComposerPage();
