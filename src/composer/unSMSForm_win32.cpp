@@ -601,8 +601,6 @@ LRESULT CALLBACK TfrmSMSComposer::pageProc(HWND hwnd, UINT msg, WPARAM wParam, L
   }
   case WM_COMMAND:
   case WM_NOTIFY:
-  case WM_CTLCOLORSTATIC:
-  case WM_CTLCOLORBTN:
     return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wParam, lParam);
   default:
     return DefWindowProcW(hwnd, msg, wParam, lParam);
