@@ -2,7 +2,7 @@
 """Runs the composer test program under Wine against a loopback SMS gateway
 of its own (port 0), then checks the requests the window sent.
 
-Usage: composerGateway.py WINE_RUN PROGRAM
+Usage: composerGateway.py RUN PROGRAM (RUN runs a program under Wine)
 The gateway answers a credit query with a balance of 25 and a send with its
 acknowledgement."""
 import os
