@@ -3,6 +3,7 @@
 // the clipboard's former content back afterwards.
 #include "addin/unButtonFace.h"
 #include "addin/unResources.h"
+#include "winCheck.h"
 
 #include <windows.h>
 
@@ -15,16 +16,6 @@
 #include <string>
 
 namespace {
-
-int failures = 0;
-
-#define CHECK(cond)                                                                                \
-  do {                                                                                             \
-    if (!(cond)) {                                                                                 \
-      std::printf("%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                         \
-      ++failures;                                                                                  \
-    }                                                                                              \
-  } while (0)
 
 void resourcesAreFound() {
   quorvel::TResourceData typeLib;
@@ -78,6 +69,5 @@ void faceGoesThroughTheClipboard() {
 int main() {
   resourcesAreFound();
   faceGoesThroughTheClipboard();
-  std::printf("%d failure(s)\n", failures);
-  return failures == 0 ? 0 : 1;
+  return quorvel::wintest::testResult();
 }

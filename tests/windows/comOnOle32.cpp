@@ -10,6 +10,7 @@
 #include "com/objbase.h"
 #include "com/oleauto.h"
 #include "office/officeids.h"
+#include "winCheck.h"
 
 #include <windows.h>
 
@@ -27,16 +28,6 @@
 namespace com = quorvel::com;
 
 namespace {
-
-int failures = 0;
-
-#define CHECK(cond)                                                                                \
-  do {                                                                                             \
-    if (!(cond)) {                                                                                 \
-      std::printf("%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);                         \
-      ++failures;                                                                                  \
-    }                                                                                              \
-  } while (0)
 
 bool sameGuid(const com::GUID& ours, const ::GUID& system) {
   return std::memcmp(&ours, &system, sizeof system) == 0;
@@ -418,6 +409,5 @@ int main(int argc, char** argv) {
   libraryRegistersAndCreates(windowsPath(argv[1]));
   blankPathRegistersShort(windowsPath(argv[1]));
   ::CoUninitialize();
-  std::printf("%d failure(s)\n", failures);
-  return failures == 0 ? 0 : 1;
+  return quorvel::wintest::testResult();
 }

@@ -2,6 +2,7 @@
 // panels, tab order and shortcuts, typing into the editor, and a message
 // file saved and opened again through answered dialogs.
 #include "composer/unSMSForm_win32.h"
+#include "winCheck.h"
 
 #include <commctrl.h>
 
@@ -10,27 +11,6 @@
 #include <vector>
 
 namespace {
-
-int failures = 0;
-
-#define CHECK(cond)                                                                      \
-  do {                                                                                   \
-    if (!(cond)) {                                                                       \
-      std::printf("%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);               \
-      ++failures;                                                                        \
-    }                                                                                    \
-  } while (0)
-
-#define CHECK_EQ(a, b)                                                                   \
-  do {                                                                                   \
-    const auto& va = (a);                                                                \
-    const auto& vb = (b);                                                                \
-    if (!(va == vb)) {                                                                   \
-      std::printf("%s:%d: CHECK_EQ failed: %s\n  got:      \"%s\"\n  expected: \"%s\"\n", \
-                  __FILE__, __LINE__, #a, std::string(va).c_str(), std::string(vb).c_str()); \
-      ++failures;                                                                        \
-    }                                                                                    \
-  } while (0)
 
 using quorvel::fromWide;
 using quorvel::MsgButtons;
@@ -144,10 +124,9 @@ void checkPagesAndMenus(ProbeForm& form) {
                                "&Test connection", "&Apply", "Notify all participants",
                                "Communication with the server:",
                                "Outgoing messages waiting to be sent:"})
-    if (!contains(texts, expected)) {
-      std::printf("no control shows \"%s\"\n", expected);
-      ++failures;
-    }
+    if (!contains(texts, expected))
+      quorvel::wintest::reportFailure(__FILE__, __LINE__,
+                                      std::string("no control shows \"") + expected + "\"");
 }
 
 void checkTabOrder(ProbeForm& form) {
@@ -301,8 +280,7 @@ int main(int argc, char** argv) {
   ProbeForm form;
   if (argc > 1) {
     checkSendThroughGateway(form, argv[1]);
-    std::printf("%d failure(s)\n", failures);
-    return failures == 0 ? 0 : 1;
+    return quorvel::wintest::testResult();
   }
   checkPagesAndMenus(form);
   checkTabOrder(form);
@@ -311,6 +289,5 @@ int main(int argc, char** argv) {
   checkPrintWithoutPrinter(form);
   checkShortcuts(form);
   checkLogSplitter(form);
-  std::printf("%d failure(s)\n", failures);
-  return failures == 0 ? 0 : 1;
+  return quorvel::wintest::testResult();
 }

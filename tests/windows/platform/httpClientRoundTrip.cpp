@@ -4,7 +4,7 @@
 // Usage: http_client_round_trip PORT REFUSED_PORT TLS_PORT
 #include "http/unHTTPClient.h"
 
-#include "platformCheck.h"
+#include "winCheck.h"
 
 #include <string>
 #include <vector>
@@ -34,7 +34,7 @@ void postAndAnswer(const std::string& port) {
   // Notifications reach the client's callback through the relay.
   CHECK(hasLine(progress, "[WININET] 21 ")); // connected
   CHECK(hasLine(progress, "[WININET] 41 ")); // response received
-  if (quorvel::wintest::failures())
+  if (quorvel::wintest::failureCount())
     for (const std::string& line : progress)
       std::fprintf(stderr, "  progress: %s\n", line.c_str());
 }
@@ -45,7 +45,7 @@ void refused(const std::string& port) {
   CHECK(answer.empty());
   CHECK(client.errorcode == 12029);
   CHECK(client.errormessage == "Cannot connect to host");
-  if (quorvel::wintest::failures())
+  if (quorvel::wintest::failureCount())
     std::fprintf(stderr, "  error %d: %s\n", int(client.errorcode), client.errormessage.c_str());
 }
 
@@ -79,5 +79,5 @@ int main(int argc, char** argv) {
   postAndAnswer(argv[1]);
   refused(argv[2]);
   secure(argv[3]);
-  return quorvel::wintest::failures();
+  return quorvel::wintest::testResult();
 }

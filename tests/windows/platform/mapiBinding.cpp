@@ -7,7 +7,7 @@
 #include "Emapi/unMapiLib.h"
 #include "Emapi/unMapiUtils.h"
 
-#include "platformCheck.h"
+#include "winCheck.h"
 
 #include <cstring>
 
@@ -84,10 +84,10 @@ int main(int argc, char** argv) {
   const char* mode = argc > 1 ? argv[1] : "";
   if (std::strcmp(mode, "stand-in") == 0) {
     standIn();
-    return quorvel::wintest::failures();
+    return quorvel::wintest::testResult();
   }
   exportsBound(std::strcmp(mode, "present") == 0);
   failsQuietly();
   textForTheLibrary();
-  return quorvel::wintest::failures();
+  return quorvel::wintest::testResult();
 }

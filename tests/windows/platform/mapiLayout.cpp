@@ -10,7 +10,7 @@
 #include <mapidefs.h>
 #include <mapix.h>
 
-#include "platformCheck.h"
+#include "winCheck.h"
 
 #include <cstddef>
 #include <cstring>
@@ -133,5 +133,5 @@ int main() {
   for (const Layout& l : kLayouts)
     if (!CHECK(l.ours == l.sdk))
       std::fprintf(stderr, "  %s: %u, the SDK's %u\n", l.what, unsigned(l.ours), unsigned(l.sdk));
-  return quorvel::wintest::failures();
+  return quorvel::wintest::testResult();
 }

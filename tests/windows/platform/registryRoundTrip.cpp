@@ -3,7 +3,7 @@
 #include "registry/winreg.h"
 #include "util/unRegistry.h"
 
-#include "platformCheck.h"
+#include "winCheck.h"
 
 #include <cstring>
 #include <set>
@@ -143,5 +143,5 @@ int main(int argc, char** argv) {
     CHECK(wr::RegOpenKeyExA(wr::HKEY_CURRENT_USER, kTop, 0, wr::KEY_READ, &key) ==
           wr::ERROR_FILE_NOT_FOUND);
   }
-  return quorvel::wintest::failures();
+  return quorvel::wintest::testResult();
 }
