@@ -6,61 +6,29 @@ Usage: composerGateway.py RUN PROGRAM (RUN runs a program under Wine)
 The gateway answers a credit query with a balance of 25 and a send with its
 acknowledgement."""
 import os
-import socket
 import subprocess
 import sys
-import threading
 import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import loopbackServer  # noqa: E402  (the folder above holds it)
 
 requests = []
 
 
-def serve(listener):
-    while True:
-        try:
-            conn, _ = listener.accept()
-        except OSError:
-            return
-        with conn:
-            handle(conn)
-
-
-def handle(conn):
-    data = b""
-    while b"\r\n\r\n" not in data:
-        chunk = conn.recv(4096)
-        if not chunk:
-            return
-        data += chunk
-    head, body = data.split(b"\r\n\r\n", 1)
-    lines = head.decode("latin-1").split("\r\n")
-    headers = {k.strip().lower(): v.strip() for k, v in
-               (line.split(":", 1) for line in lines[1:] if ":" in line)}
-    length = int(headers.get("content-length", "0"))
-    while len(body) < length:
-        chunk = conn.recv(4096)
-        if not chunk:
-            break
-        body += chunk
+def answer(line, headers, body):
     fields = urllib.parse.parse_qs(body.decode("latin-1").strip())
-    requests.append((lines[0], fields))
+    requests.append((line, fields))
     action = fields.get("action", [""])[0]
     payload = b"25" if action == "getCredits" else b"OK"
-    answer = b"<Response><Data>" + payload + b"</Data></Response>"
-    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n"
-                 b"Content-Length: " + str(len(answer)).encode() + b"\r\n\r\n" + answer)
+    return b"<Response><Data>" + payload + b"</Data></Response>"
 
 
 def main():
     run, program = sys.argv[1:3]
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    threading.Thread(target=serve, args=(listener,), daemon=True).start()
+    listener = loopbackServer.listen(answer)
     port = listener.getsockname()[1]
-    # Wine's WinINet honours the proxy variables; loopback goes direct.
-    env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
-    rc = subprocess.call([run, program, str(port)], env=env)
+    rc = subprocess.call([run, program, str(port)], env=loopbackServer.wine_env())
     listener.close()
     if rc != 0:
         print(f"the program failed: {rc}")

@@ -12,47 +12,16 @@ import ssl
 import subprocess
 import sys
 import tempfile
-import threading
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import loopbackServer  # noqa: E402  (the folder above holds it)
 
 requests = []
 
 
-def serve(listener, context=None):
-    while True:
-        try:
-            conn, _ = listener.accept()
-        except OSError:
-            return
-        try:
-            if context:
-                conn = context.wrap_socket(conn, server_side=True)
-            with conn:
-                handle(conn)
-        except (OSError, ssl.SSLError):
-            pass  # a client that gave up on the handshake
-
-
-def handle(conn):
-    data = b""
-    while b"\r\n\r\n" not in data:
-        chunk = conn.recv(4096)
-        if not chunk:
-            return
-        data += chunk
-    head, body = data.split(b"\r\n\r\n", 1)
-    lines = head.decode("latin-1").split("\r\n")
-    headers = {k.strip().lower(): v.strip() for k, v in
-               (line.split(":", 1) for line in lines[1:] if ":" in line)}
-    length = int(headers.get("content-length", "0"))
-    while len(body) < length:
-        chunk = conn.recv(4096)
-        if not chunk:
-            break
-        body += chunk
-    requests.append((lines[0], headers, body))
-    answer = b"<answer>" + body + b"</answer>"
-    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n"
-                 b"Content-Length: " + str(len(answer)).encode() + b"\r\n\r\n" + answer)
+def echo(line, headers, body):
+    requests.append((line, headers, body))
+    return b"<answer>" + body + b"</answer>"
 
 
 def free_port():
@@ -60,14 +29,6 @@ def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
-
-
-def listen(context=None):
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    threading.Thread(target=serve, args=(listener, context), daemon=True).start()
-    return listener
 
 
 def tls_context(folder):
@@ -83,12 +44,11 @@ def tls_context(folder):
 def main():
     run, program = sys.argv[1:3]
     with tempfile.TemporaryDirectory() as folder:
-        plain, secure = listen(), listen(tls_context(folder))
+        plain = loopbackServer.listen(echo)
+        secure = loopbackServer.listen(echo, tls_context(folder))
     refused = free_port()
-    # Wine's WinINet honours the proxy variables; loopback goes direct.
-    env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
     rc = subprocess.call([run, program, str(plain.getsockname()[1]), str(refused),
-                          str(secure.getsockname()[1])], env=env)
+                          str(secure.getsockname()[1])], env=loopbackServer.wine_env())
     plain.close()
     secure.close()
     if rc != 0:
