@@ -37,4 +37,9 @@ void showAddInError(const std::string& text);
 void setComposerMaker(TComposerMaker maker);
 void setErrorBox(TErrorBox box);
 
+/// The maker and the error box set above (empty when the defaults apply),
+/// for the toolkit's own half of this module.
+const TComposerMaker& composerMaker();
+const TErrorBox& errorBox();
+
 } // namespace quorvel

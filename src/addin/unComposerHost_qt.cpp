@@ -12,24 +12,6 @@
 
 namespace quorvel {
 
-namespace {
-
-TComposerMaker& composerMaker() {
-  static TComposerMaker maker;
-  return maker;
-}
-
-TErrorBox& errorBox() {
-  static TErrorBox box;
-  return box;
-}
-
-} // namespace
-
-void setComposerMaker(TComposerMaker maker) { composerMaker() = std::move(maker); }
-
-void setErrorBox(TErrorBox box) { errorBox() = std::move(box); }
-
 void createComposer() {
   // Widgets need the host's widget application object; the add-in never
   // makes one of its own.

@@ -6,24 +6,6 @@
 
 namespace quorvel {
 
-namespace {
-
-TComposerMaker& composerMaker() {
-  static TComposerMaker maker;
-  return maker;
-}
-
-TErrorBox& errorBox() {
-  static TErrorBox box;
-  return box;
-}
-
-} // namespace
-
-void setComposerMaker(TComposerMaker maker) { composerMaker() = std::move(maker); }
-
-void setErrorBox(TErrorBox box) { errorBox() = std::move(box); }
-
 void createComposer() {
   // The window lives on the host's thread and takes its keys through that
   // thread's message loop; it has no owner, so it stays out of the host's way.
