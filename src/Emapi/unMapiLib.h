@@ -4,6 +4,7 @@
 
 #include "mapi/mapix.h"
 
+#include <functional>
 #include <string>
 
 namespace quorvel {
@@ -26,6 +27,11 @@ struct TMapiEntryPoints {
 /// The bound entry points. Tests may replace single pointers to watch or
 /// change what the system gets from the library.
 TMapiEntryPoints& mapiEntryPoints();
+/// One export of the loaded library by name, or null when it lacks it.
+using TMapiExportFinder = std::function<void*(const char* exportName)>;
+/// Binds every pointer of mapiEntryPoints() to the export \p find finds for
+/// it; each platform's loader calls it once the library is loaded.
+void bindMapiEntryPoints(const TMapiExportFinder& find);
 /// True when the library was found and loaded at start.
 bool mapiLibraryLoaded();
 /// Any export of the loaded library by name, or null.

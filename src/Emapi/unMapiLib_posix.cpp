@@ -16,27 +16,13 @@ struct TMapiLibrary {
     handle = ::dlopen(mapi::kMapiLibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle)
       return;
-    TMapiEntryPoints& ep = mapiEntryPoints();
-    bind(ep.MAPIInitialize, mapi::kExportMAPIInitialize);
-    bind(ep.MAPIUninitialize, mapi::kExportMAPIUninitialize);
-    bind(ep.MAPILogonEx, mapi::kExportMAPILogonEx);
-    bind(ep.MAPIAllocateBuffer, mapi::kExportMAPIAllocateBuffer);
-    bind(ep.MAPIFreeBuffer, mapi::kExportMAPIFreeBuffer);
-    bind(ep.HrQueryAllRows, mapi::kExportHrQueryAllRows);
-    bind(ep.FreeProws, mapi::kExportFreeProws);
-    bind(ep.HrGetOneProp, mapi::kExportHrGetOneProp);
-    bind(ep.WrapCompressedRTFStream, mapi::kExportWrapCompressedRTFStream);
-    bind(ep.RTFSync, mapi::kExportRTFSync);
+    bindMapiEntryPoints([this](const char* name) { return ::dlsym(handle, name); });
   }
 
   ~TMapiLibrary() {
     mapiEntryPoints() = TMapiEntryPoints{};
     if (handle)
       ::dlclose(handle);
-  }
-
-  template <typename F> void bind(F& slot, const char* name) {
-    slot = reinterpret_cast<F>(::dlsym(handle, name));
   }
 };
 
@@ -49,11 +35,6 @@ TMapiLibrary& library() {
 [[maybe_unused]] const bool loadedAtStart = (library(), true);
 
 } // namespace
-
-TMapiEntryPoints& mapiEntryPoints() {
-  static TMapiEntryPoints ep;
-  return ep;
-}
 
 bool mapiLibraryLoaded() { return library().handle != nullptr; }
 

@@ -16,17 +16,7 @@ struct TMapiLibrary {
   TMapiLibrary() {
     handle = ::LoadLibraryA(mapi::kMapiLibraryName);
     if (!handle) return;
-    TMapiEntryPoints& ep = mapiEntryPoints();
-    bind(ep.MAPIInitialize, mapi::kExportMAPIInitialize);
-    bind(ep.MAPIUninitialize, mapi::kExportMAPIUninitialize);
-    bind(ep.MAPILogonEx, mapi::kExportMAPILogonEx);
-    bind(ep.MAPIAllocateBuffer, mapi::kExportMAPIAllocateBuffer);
-    bind(ep.MAPIFreeBuffer, mapi::kExportMAPIFreeBuffer);
-    bind(ep.HrQueryAllRows, mapi::kExportHrQueryAllRows);
-    bind(ep.FreeProws, mapi::kExportFreeProws);
-    bind(ep.HrGetOneProp, mapi::kExportHrGetOneProp);
-    bind(ep.WrapCompressedRTFStream, mapi::kExportWrapCompressedRTFStream);
-    bind(ep.RTFSync, mapi::kExportRTFSync);
+    bindMapiEntryPoints([this](const char* name) { return find(name); });
   }
 
   ~TMapiLibrary() {
@@ -48,10 +38,6 @@ struct TMapiLibrary {
 #endif
     return nullptr;
   }
-
-  template <typename F> void bind(F& slot, const char* name) {
-    slot = reinterpret_cast<F>(find(name));
-  }
 };
 
 TMapiLibrary& library() {
@@ -63,11 +49,6 @@ TMapiLibrary& library() {
 [[maybe_unused]] const bool loadedAtStart = (library(), true);
 
 } // namespace
-
-TMapiEntryPoints& mapiEntryPoints() {
-  static TMapiEntryPoints ep;
-  return ep;
-}
 
 bool mapiLibraryLoaded() { return library().handle != nullptr; }
 
