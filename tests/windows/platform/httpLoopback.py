@@ -13,8 +13,10 @@ import subprocess
 import sys
 import tempfile
 
+# The shared server sits in the folder above; no bytecode cache goes into the sources.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-import loopbackServer  # noqa: E402  (the folder above holds it)
+import loopbackServer  # noqa: E402
 
 requests = []
 
