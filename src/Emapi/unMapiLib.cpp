@@ -1,13 +1,54 @@
-// The mail library's entry points as the system keeps them, bound by export
-// name the same way whichever loader found the library.
+// Loads the mail library when the program or library that carries this code
+// starts and binds its entry points by export name; a missing library or
+// export leaves the pointers null. The loader itself is the platform's.
 #include "Emapi/unMapiLib.h"
 
 namespace quorvel {
 namespace {
 
-template <typename F> void bindExport(F& slot, const TMapiExportFinder& find, const char* name) {
-  slot = reinterpret_cast<F>(find(name));
+struct TMapiLibrary {
+  void* handle = nullptr;
+
+  TMapiLibrary() {
+    handle = openMapiLibrary();
+    if (!handle)
+      return;
+    TMapiEntryPoints& ep = mapiEntryPoints();
+    bind(ep.MAPIInitialize, mapi::kExportMAPIInitialize);
+    bind(ep.MAPIUninitialize, mapi::kExportMAPIUninitialize);
+    bind(ep.MAPILogonEx, mapi::kExportMAPILogonEx);
+    bind(ep.MAPIAllocateBuffer, mapi::kExportMAPIAllocateBuffer);
+    bind(ep.MAPIFreeBuffer, mapi::kExportMAPIFreeBuffer);
+    bind(ep.HrQueryAllRows, mapi::kExportHrQueryAllRows);
+    bind(ep.FreeProws, mapi::kExportFreeProws);
+    bind(ep.HrGetOneProp, mapi::kExportHrGetOneProp);
+    bind(ep.WrapCompressedRTFStream, mapi::kExportWrapCompressedRTFStream);
+    bind(ep.RTFSync, mapi::kExportRTFSync);
+  }
+
+  ~TMapiLibrary() {
+    mapiEntryPoints() = TMapiEntryPoints{};
+    if (handle)
+      closeMapiLibrary(handle);
+  }
+
+  TMapiLibrary(const TMapiLibrary&) = delete;
+  TMapiLibrary& operator=(const TMapiLibrary&) = delete;
+
+  void* find(const char* name) const { return handle ? findMapiExport(handle, name) : nullptr; }
+
+  template <typename F> void bind(F& slot, const char* name) {
+    slot = reinterpret_cast<F>(find(name));
+  }
+};
+
+TMapiLibrary& library() {
+  static TMapiLibrary lib;
+  return lib;
 }
+
+// Loading happens at start, not on first use.
+[[maybe_unused]] const bool loadedAtStart = (library(), true);
 
 } // namespace
 
@@ -16,18 +57,8 @@ TMapiEntryPoints& mapiEntryPoints() {
   return ep;
 }
 
-void bindMapiEntryPoints(const TMapiExportFinder& find) {
-  TMapiEntryPoints& ep = mapiEntryPoints();
-  bindExport(ep.MAPIInitialize, find, mapi::kExportMAPIInitialize);
-  bindExport(ep.MAPIUninitialize, find, mapi::kExportMAPIUninitialize);
-  bindExport(ep.MAPILogonEx, find, mapi::kExportMAPILogonEx);
-  bindExport(ep.MAPIAllocateBuffer, find, mapi::kExportMAPIAllocateBuffer);
-  bindExport(ep.MAPIFreeBuffer, find, mapi::kExportMAPIFreeBuffer);
-  bindExport(ep.HrQueryAllRows, find, mapi::kExportHrQueryAllRows);
-  bindExport(ep.FreeProws, find, mapi::kExportFreeProws);
-  bindExport(ep.HrGetOneProp, find, mapi::kExportHrGetOneProp);
-  bindExport(ep.WrapCompressedRTFStream, find, mapi::kExportWrapCompressedRTFStream);
-  bindExport(ep.RTFSync, find, mapi::kExportRTFSync);
-}
+bool mapiLibraryLoaded() { return library().handle != nullptr; }
+
+void* mapiLibraryExport(const char* exportName) { return library().find(exportName); }
 
 } // namespace quorvel

@@ -4,7 +4,6 @@
 
 #include "mapi/mapix.h"
 
-#include <functional>
 #include <string>
 
 namespace quorvel {
@@ -27,15 +26,17 @@ struct TMapiEntryPoints {
 /// The bound entry points. Tests may replace single pointers to watch or
 /// change what the system gets from the library.
 TMapiEntryPoints& mapiEntryPoints();
-/// One export of the loaded library by name, or null when it lacks it.
-using TMapiExportFinder = std::function<void*(const char* exportName)>;
-/// Binds every pointer of mapiEntryPoints() to the export \p find finds for
-/// it; each platform's loader calls it once the library is loaded.
-void bindMapiEntryPoints(const TMapiExportFinder& find);
 /// True when the library was found and loaded at start.
 bool mapiLibraryLoaded();
 /// Any export of the loaded library by name, or null.
 void* mapiLibraryExport(const char* exportName);
+
+/// The platform's loader, which the binding above calls at start: opens the
+/// library (null when it is missing), finds one export (null when missing)
+/// and releases the library.
+void* openMapiLibrary();
+void* findMapiExport(void* library, const char* exportName);
+void closeMapiLibrary(void* library);
 
 /// The system's UTF-8 text as the library's 8-bit calls take it: unchanged
 /// on Linux; on Windows in the ANSI code page, as MAPI32.DLL reads 8-bit

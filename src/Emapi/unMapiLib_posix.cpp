@@ -1,46 +1,20 @@
-// Loads the mail library when the program starts and binds its entry points
-// by export name; a missing library or export leaves the pointers null.
+// The mail library's loader on Linux: the shared object opened with dlopen,
+// its exports found with dlsym; its 8-bit text is UTF-8 already.
 #include "Emapi/unMapiLib.h"
 
 #include <dlfcn.h>
 
 namespace quorvel {
-namespace {
 
-struct TMapiLibrary {
-  void* handle = nullptr;
-
-  TMapiLibrary() {
-    // Kept mapped after closing: the library brings in the window toolkit,
-    // which must not be torn down under a running process.
-    handle = ::dlopen(mapi::kMapiLibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (!handle)
-      return;
-    bindMapiEntryPoints([this](const char* name) { return ::dlsym(handle, name); });
-  }
-
-  ~TMapiLibrary() {
-    mapiEntryPoints() = TMapiEntryPoints{};
-    if (handle)
-      ::dlclose(handle);
-  }
-};
-
-TMapiLibrary& library() {
-  static TMapiLibrary lib;
-  return lib;
+void* openMapiLibrary() {
+  // Kept mapped after closing: the library brings in the window toolkit,
+  // which must not be torn down under a running process.
+  return ::dlopen(mapi::kMapiLibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
-// Loading happens with the program's start, not on first use.
-[[maybe_unused]] const bool loadedAtStart = (library(), true);
+void* findMapiExport(void* library, const char* exportName) { return ::dlsym(library, exportName); }
 
-} // namespace
-
-bool mapiLibraryLoaded() { return library().handle != nullptr; }
-
-void* mapiLibraryExport(const char* exportName) {
-  return library().handle ? ::dlsym(library().handle, exportName) : nullptr;
-}
+void closeMapiLibrary(void* library) { ::dlclose(library); }
 
 // The library here speaks UTF-8 itself.
 std::string toMapiText(const std::string& text) { return text; }

@@ -1,5 +1,5 @@
-// Loads MAPI32.DLL when the library starts and binds its entry points by
-// export name; a missing library or export leaves the pointers null.
+// The mail library's loader on Windows: MAPI32.DLL through LoadLibrary, its
+// exports through GetProcAddress; its 8-bit text in the ANSI code page.
 #include "Emapi/unMapiLib.h"
 
 #include <windows.h>
@@ -8,51 +8,22 @@
 #include <string>
 
 namespace quorvel {
-namespace {
 
-struct TMapiLibrary {
-  HMODULE handle = nullptr;
+void* openMapiLibrary() { return ::LoadLibraryA(mapi::kMapiLibraryName); }
 
-  TMapiLibrary() {
-    handle = ::LoadLibraryA(mapi::kMapiLibraryName);
-    if (!handle) return;
-    bindMapiEntryPoints([this](const char* name) { return find(name); });
-  }
-
-  ~TMapiLibrary() {
-    mapiEntryPoints() = TMapiEntryPoints{};
-    if (handle) ::FreeLibrary(handle);
-  }
-
-  TMapiLibrary(const TMapiLibrary&) = delete;
-  TMapiLibrary& operator=(const TMapiLibrary&) = delete;
-
-  void* find(const char* name) const {
-    if (!handle) return nullptr;
-    if (FARPROC p = ::GetProcAddress(handle, name)) return reinterpret_cast<void*>(p);
+void* findMapiExport(void* library, const char* exportName) {
+  const HMODULE module = static_cast<HMODULE>(library);
+  if (FARPROC p = ::GetProcAddress(module, exportName)) return reinterpret_cast<void*>(p);
 #ifdef _WIN64
-    // 64-bit code has one calling convention and no decorated names: the
-    // 64-bit library exports "HrQueryAllRows" for "HrQueryAllRows@24".
-    if (const char* at = std::strchr(name, '@'))
-      return reinterpret_cast<void*>(::GetProcAddress(handle, std::string(name, at).c_str()));
+  // 64-bit code has one calling convention and no decorated names: the
+  // 64-bit library exports "HrQueryAllRows" for "HrQueryAllRows@24".
+  if (const char* at = std::strchr(exportName, '@'))
+    return reinterpret_cast<void*>(::GetProcAddress(module, std::string(exportName, at).c_str()));
 #endif
-    return nullptr;
-  }
-};
-
-TMapiLibrary& library() {
-  static TMapiLibrary lib;
-  return lib;
+  return nullptr;
 }
 
-// Loading happens with the library's start, not on first use.
-[[maybe_unused]] const bool loadedAtStart = (library(), true);
-
-} // namespace
-
-bool mapiLibraryLoaded() { return library().handle != nullptr; }
-
-void* mapiLibraryExport(const char* exportName) { return library().find(exportName); }
+void closeMapiLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library)); }
 
 namespace {
 
