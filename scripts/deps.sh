@@ -8,7 +8,7 @@ PACKAGES="cmake make g++ pkg-config
   python3 openssl curl fonts-dejavu-core ccache
   kannel kannel-extras
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
-  wine wine64 xvfb xauth x11-apps x11-utils netpbm zip unzip"
+  wine wine64 fonts-wine xvfb xauth x11-apps x11-utils netpbm zip unzip"
 
 # The Windows build's 32-bit tests need wine32, which only helps where this
 # kernel runs 32-bit programs: link a tiny i386 program and try it.
