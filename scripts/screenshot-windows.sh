@@ -6,7 +6,8 @@
 # docs/composer-windows.png. PROGRAM may also be a Wine built-in (notepad).
 set -eu
 cd "$(dirname "$0")/.."
-program=${1:-build-win64/src/composer/quorvel-composer.exe}
+program=${1:-$(find build-win64 -name quorvel-composer.exe -not -path '*/wineprefix*' 2>/dev/null | head -n 1)}
+[ -n "$program" ] || { echo "No quorvel-composer.exe in build-win64: build it first" >&2; exit 1; }
 title=${2:-KAVRI SMS}
 out=${3:-docs/composer-windows.png}
 timeout=${QUORVEL_SCREENSHOT_TIMEOUT:-120}
