@@ -15,6 +15,7 @@ PACKAGES="cmake make g++ pkg-config
 runs_i386() {
   command -v as >/dev/null 2>&1 && command -v ld >/dev/null 2>&1 || return 1
   dir=$(mktemp -d)
+  # shellcheck disable=SC2016 # assembler text, nothing to expand
   printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/t.s"
   ok=1
   if as --32 -o "$dir/t.o" "$dir/t.s" 2>/dev/null && ld -m elf_i386 -o "$dir/t" "$dir/t.o" 2>/dev/null \

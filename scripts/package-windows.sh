@@ -3,6 +3,7 @@
 # packs each with its README and the licences of the runtime linked into it:
 #   dist/Quorvel-<version>-win32.zip and dist/Quorvel-<version>-win64.zip
 # Each zip's file list is checked against the expected one.
+# shellcheck disable=SC1003 # backslashes of registry paths, not escapes
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -26,7 +27,10 @@ pack() {
   cmake --build "$dir" --target Quorvel -j"$(nproc)"
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")
   dll=$(find "$dir" -name Quorvel.dll -not -path "*/wineprefix/*")
-  [ "$(echo "$dll" | wc -l)" = 1 ] && [ -n "$dll" ] || { echo "Expected one Quorvel.dll in $dir: $dll" >&2; exit 1; }
+  if [ -z "$dll" ] || [ "$(echo "$dll" | wc -l)" != 1 ]; then
+    echo "Expected one Quorvel.dll in $dir: $dll" >&2
+    exit 1
+  fi
 
   name=Quorvel-$version-win$bits
   stage=dist/$name

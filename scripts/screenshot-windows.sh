@@ -4,6 +4,7 @@
 #   scripts/screenshot-windows.sh [PROGRAM [TITLE [OUT.png]]]
 # By default the Win32 composer of build-win64, "KAVRI SMS", into
 # docs/composer-windows.png. PROGRAM may also be a Wine built-in (notepad).
+# shellcheck disable=SC1003 # backslashes of registry paths, not escapes
 set -eu
 cd "$(dirname "$0")/.."
 program=${1:-$(find build-win64 -name quorvel-composer.exe -not -path '*/wineprefix*' 2>/dev/null | head -n 1)}
