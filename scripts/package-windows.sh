@@ -70,8 +70,10 @@ check_dll() {
 # written by Wine's cmd in the unpacked folder, register the library there and
 # its removal commands take every key away again.
 check_readme_commands() {
-  WINEPREFIX=$PWD/$1/wineprefix-readme
+  # One prefix of its own for both packages: 64-bit reg.exe writes both views.
+  WINEPREFIX=$PWD/build-win64/wineprefix-readme
   export WINEPREFIX
+  mkdir -p "$WINEPREFIX"
   readme=$2/README.txt
   { printf 'cd /d "%%~dp0"\r\n'; grep '^    reg add ' "$readme" | sed 's/^    //'; } >"$2/add.cmd"
   grep '^    reg delete ' "$readme" | sed 's/^    //' >"$2/delete.cmd"
