@@ -39,8 +39,11 @@ pack() {
   "$triple-strip" -o "$stage/Quorvel.dll" "$dll"
   check_dll "$triple" "$bits" "$stage/Quorvel.dll"
   # CRLF line ends, for Notepad on every Windows version.
-  sed -e "s/@VERSION@/$version/g" -e "s/@BITS@/$bits/g" -e "s/@CLSID@/$clsid/g" -e 's/$/\r/' \
-    packaging/windows/README.txt >"$stage/README.txt"
+  # The title's underline as long as the title, whatever the version.
+  sed -e "s/@VERSION@/$version/g" -e "s/@BITS@/$bits/g" -e "s/@CLSID@/$clsid/g" \
+    packaging/windows/README.txt |
+    awk 'NR == 2 { gsub(/./, "=", title); print title; next } { title = $0; print }' |
+    sed 's/$/\r/' >"$stage/README.txt"
   doc=/usr/share/doc
   sed 's/$/\r/' "$doc/mingw-w64-$(echo "$triple" | cut -d- -f1 | tr _ -)-dev/copyright" \
     >"$stage/licenses/MinGW-w64.txt"
