@@ -5,9 +5,25 @@
 #include <cstdint>
 #include <string>
 
+#if defined(_WIN32)
+/// On Windows the layer is a static library inside each program or library
+/// that uses it: nothing to export.
+#define QUORVEL_COM_API
+#else
 /// Marks the layer's exported functions; everything else in the shared
 /// library stays hidden.
 #define QUORVEL_COM_API __attribute__((visibility("default")))
+#endif
+
+#if defined(_WIN32) && !defined(_WIN64)
+/// The calling convention of COM methods and entry points: __stdcall on
+/// 32-bit Windows, so that ole32 and Office call our objects and we call
+/// theirs; the platform's only convention elsewhere. Every interface method
+/// and every function pointer that crosses COM carries it.
+#define QUORVEL_STDCALL __stdcall
+#else
+#define QUORVEL_STDCALL
+#endif
 
 namespace quorvel::com {
 

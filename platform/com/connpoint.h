@@ -21,21 +21,22 @@ struct IEnumConnectionPoints; // not provided: EnumConnectionPoints answers E_NO
 /// An object that raises events through connection points.
 struct IConnectionPointContainer : IUnknown {
   static constexpr const IID& uuid = IID_IConnectionPointContainer;
-  virtual HRESULT EnumConnectionPoints(IEnumConnectionPoints** ppEnum) = 0;
+  virtual HRESULT QUORVEL_STDCALL EnumConnectionPoints(IEnumConnectionPoints** ppEnum) = 0;
   /// The point for the event interface \p riid; CONNECT_E_NOCONNECTION when
   /// the object raises no such events.
-  virtual HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
+  virtual HRESULT QUORVEL_STDCALL FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
 };
 
 /// One event interface of a container: sinks subscribe with Advise and get
 /// a cookie back, and leave with Unadvise and that cookie.
 struct IConnectionPoint : IUnknown {
   static constexpr const IID& uuid = IID_IConnectionPoint;
-  virtual HRESULT GetConnectionInterface(IID* pIID) = 0;
-  virtual HRESULT GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
-  virtual HRESULT Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
-  virtual HRESULT Unadvise(DWORD dwCookie) = 0;
-  virtual HRESULT EnumConnections(IEnumConnections** ppEnum) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetConnectionInterface(IID* pIID) = 0;
+  virtual HRESULT QUORVEL_STDCALL
+  GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
+  virtual HRESULT QUORVEL_STDCALL Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
+  virtual HRESULT QUORVEL_STDCALL Unadvise(DWORD dwCookie) = 0;
+  virtual HRESULT QUORVEL_STDCALL EnumConnections(IEnumConnections** ppEnum) = 0;
 };
 
 /// A connection point held as a member of its container object: its
@@ -51,14 +52,14 @@ public:
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
-  HRESULT GetConnectionInterface(IID* pIID) override;
-  HRESULT GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
-  HRESULT Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
-  HRESULT Unadvise(DWORD dwCookie) override;
-  HRESULT EnumConnections(IEnumConnections** ppEnum) override;
+  HRESULT QUORVEL_STDCALL QueryInterface(REFIID riid, void** ppv) override;
+  ULONG QUORVEL_STDCALL AddRef() override;
+  ULONG QUORVEL_STDCALL Release() override;
+  HRESULT QUORVEL_STDCALL GetConnectionInterface(IID* pIID) override;
+  HRESULT QUORVEL_STDCALL GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
+  HRESULT QUORVEL_STDCALL Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
+  HRESULT QUORVEL_STDCALL Unadvise(DWORD dwCookie) override;
+  HRESULT QUORVEL_STDCALL EnumConnections(IEnumConnections** ppEnum) override;
 
   REFIID eventIid() const { return iid_; }
   /// The number of advised sinks.

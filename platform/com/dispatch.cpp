@@ -48,7 +48,29 @@ class TypeInfo : public Object<ITypeInfo> {
 public:
   explicit TypeInfo(const InterfaceDesc& desc) : desc_(desc) {}
 
-  HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) override {
+  // Descriptions carry names and documentation only.
+  HRESULT QUORVEL_STDCALL GetTypeAttr(void**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetTypeComp(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetFuncDesc(UINT, void**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetVarDesc(UINT, void**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetRefTypeOfImplType(UINT, DWORD*) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetImplTypeFlags(UINT, INT*) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL Invoke(void*, MEMBERID, WORD, void*, void*, void*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT QUORVEL_STDCALL GetDllEntry(MEMBERID, INT, BSTR*, BSTR*, WORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT QUORVEL_STDCALL GetRefTypeInfo(DWORD, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL AddressOfMember(MEMBERID, INT, void**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL CreateInstance(IUnknown*, REFIID, void**) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetMops(MEMBERID, BSTR*) override { return E_NOTIMPL; }
+  HRESULT QUORVEL_STDCALL GetContainingTypeLib(IUnknown**, UINT*) override { return E_NOTIMPL; }
+  void QUORVEL_STDCALL ReleaseTypeAttr(void*) override {}
+  void QUORVEL_STDCALL ReleaseFuncDesc(void*) override {}
+  void QUORVEL_STDCALL ReleaseVarDesc(void*) override {}
+
+  HRESULT QUORVEL_STDCALL GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) override {
     if (!names || !ids || count == 0) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     const MemberDesc* member = nullptr;
@@ -65,7 +87,7 @@ public:
     return hr;
   }
 
-  HRESULT GetNames(MEMBERID memid, BSTR* names, UINT max, UINT* count) override {
+  HRESULT QUORVEL_STDCALL GetNames(MEMBERID memid, BSTR* names, UINT max, UINT* count) override {
     if (!names || !count) return E_INVALIDARG;
     *count = 0;
     for (const MemberDesc& m : desc_.members) {
@@ -78,8 +100,8 @@ public:
     return TYPE_E_ELEMENTNOTFOUND;
   }
 
-  HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD* context,
-                           BSTR* helpFile) override {
+  HRESULT QUORVEL_STDCALL GetDocumentation(MEMBERID memid, BSTR* name, BSTR* doc, DWORD* context,
+                                           BSTR* helpFile) override {
     const std::string* n = nullptr;
     const std::string* h = nullptr;
     if (memid == MEMBERID_NIL) {

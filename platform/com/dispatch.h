@@ -47,7 +47,7 @@ struct EXCEPINFO {
   BSTR bstrHelpFile;
   DWORD dwHelpContext;
   void* pvReserved;
-  HRESULT (*pfnDeferredFillIn)(EXCEPINFO*);
+  HRESULT(QUORVEL_STDCALL* pfnDeferredFillIn)(EXCEPINFO*);
   SCODE scode;
 };
 
@@ -55,28 +55,54 @@ struct EXCEPINFO {
 QUORVEL_COM_API void clearExcepInfo(EXCEPINFO* info);
 
 /// Type information of one described interface: names and documentation.
+/// The slots follow the system's ITypeInfo, so that the system's callers
+/// find the served methods where they look; the others answer E_NOTIMPL
+/// and take their arguments untyped.
 struct ITypeInfo : IUnknown {
   static constexpr const IID& uuid = IID_ITypeInfo;
-  /// Member ids for a member name and its parameter names (case-insensitive).
-  virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetTypeAttr(void** ppTypeAttr) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetTypeComp(IUnknown** ppTComp) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetFuncDesc(UINT index, void** ppFuncDesc) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetVarDesc(UINT index, void** ppVarDesc) = 0;
   /// The member's name followed by its parameter names.
-  virtual HRESULT GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames,
+                                           UINT* pcNames) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetRefTypeOfImplType(UINT index, DWORD* pRefType) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
+  /// Member ids for a member name and its parameter names (case-insensitive).
+  virtual HRESULT QUORVEL_STDCALL GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames,
+                                                MEMBERID* pMemId) = 0;
+  virtual HRESULT QUORVEL_STDCALL Invoke(void* pvInstance, MEMBERID memid, WORD wFlags,
+                                         void* pDispParams, void* pVarResult, void* pExcepInfo,
+                                         UINT* puArgErr) = 0;
   /// Name and help string of a member, or of the interface for MEMBERID_NIL.
-  virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
-                                   DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetDocumentation(MEMBERID memid, BSTR* pBstrName,
+                                                   BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                                                   BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetDllEntry(MEMBERID memid, INT invKind, BSTR* pBstrDllName,
+                                              BSTR* pBstrName, WORD* pwOrdinal) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetRefTypeInfo(DWORD hRefType, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT QUORVEL_STDCALL AddressOfMember(MEMBERID memid, INT invKind, void** ppv) = 0;
+  virtual HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                 void** ppvObj) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetMops(MEMBERID memid, BSTR* pBstrMops) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetContainingTypeLib(IUnknown** ppTLib, UINT* pIndex) = 0;
+  virtual void QUORVEL_STDCALL ReleaseTypeAttr(void* pTypeAttr) = 0;
+  virtual void QUORVEL_STDCALL ReleaseFuncDesc(void* pFuncDesc) = 0;
+  virtual void QUORVEL_STDCALL ReleaseVarDesc(void* pVarDesc) = 0;
 };
 inline constexpr MEMBERID MEMBERID_NIL = DISPID_UNKNOWN;
 
 /// Late-bound access to an object by member names and dispatch ids.
 struct IDispatch : IUnknown {
   static constexpr const IID& uuid = IID_IDispatch;
-  virtual HRESULT GetTypeInfoCount(UINT* pctinfo) = 0;
-  virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-  virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                DISPID* rgDispId) = 0;
-  virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                         UINT* puArgErr) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetTypeInfoCount(UINT* pctinfo) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                                LCID lcid, DISPID* rgDispId) = 0;
+  virtual HRESULT QUORVEL_STDCALL Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                         DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                         EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 
 // ---- Interface descriptions ----------------------------------------------
@@ -201,19 +227,19 @@ private:
 template <class... Interfaces>
 class DispatchObject : public Object<Interfaces...> {
 public:
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+  HRESULT QUORVEL_STDCALL GetTypeInfoCount(UINT* pctinfo) override {
     return dispatcher_.GetTypeInfoCount(pctinfo);
   }
-  HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
+  HRESULT QUORVEL_STDCALL GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
     return dispatcher_.GetTypeInfo(iTInfo, lcid, ppTInfo);
   }
-  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                        DISPID* rgDispId) override {
+  HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                        DISPID* rgDispId) override {
     return dispatcher_.GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
   }
-  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                 DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                 UINT* puArgErr) override {
+  HRESULT QUORVEL_STDCALL Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                 DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                 EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
     return dispatcher_.Invoke(dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult,
                               pExcepInfo, puArgErr);
   }

@@ -1,5 +1,5 @@
-// Error objects, the per-thread error slot, ComError and the conversion of
-// exceptions into failure results.
+// ComError, error info from texts and the conversion of exceptions into
+// failure results, shared by every platform.
 #include "com/errorinfo.h"
 
 #include "com/oleauto.h"
@@ -7,70 +7,6 @@
 #include <new>
 
 namespace quorvel::com {
-
-namespace {
-
-class ErrorObject : public Object<IErrorInfo, ICreateErrorInfo> {
-public:
-  HRESULT GetGUID(GUID* pGUID) override { return pGUID ? (*pGUID = guid_, S_OK) : E_INVALIDARG; }
-  HRESULT GetSource(BSTR* p) override { return give(source_, p); }
-  HRESULT GetDescription(BSTR* p) override { return give(description_, p); }
-  HRESULT GetHelpFile(BSTR* p) override { return give(helpFile_, p); }
-  HRESULT GetHelpContext(DWORD* p) override { return p ? (*p = helpContext_, S_OK) : E_INVALIDARG; }
-
-  HRESULT SetGUID(REFGUID rguid) override {
-    guid_ = rguid;
-    return S_OK;
-  }
-  HRESULT SetSource(LPOLESTR s) override { return take(s, source_); }
-  HRESULT SetDescription(LPOLESTR s) override { return take(s, description_); }
-  HRESULT SetHelpFile(LPOLESTR s) override { return take(s, helpFile_); }
-  HRESULT SetHelpContext(DWORD c) override {
-    helpContext_ = c;
-    return S_OK;
-  }
-
-private:
-  static HRESULT give(const std::u16string& s, BSTR* out) {
-    if (!out) return E_INVALIDARG;
-    *out = SysAllocStringLen(s.data(), UINT(s.size()));
-    return *out ? S_OK : E_OUTOFMEMORY;
-  }
-  static HRESULT take(LPOLESTR s, std::u16string& into) {
-    into = s ? std::u16string(s) : std::u16string();
-    return S_OK;
-  }
-
-  GUID guid_{};
-  std::u16string source_, description_, helpFile_;
-  DWORD helpContext_ = 0;
-};
-
-// The error object of this thread; released when the thread ends.
-thread_local ComPtr<IErrorInfo> tlsError;
-
-} // namespace
-
-HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
-  if (!pperrinfo) return E_INVALIDARG;
-  *pperrinfo = nullptr;
-  auto* obj = new (std::nothrow) ErrorObject;
-  if (!obj) return E_OUTOFMEMORY;
-  return obj->QueryInterface(IID_ICreateErrorInfo, reinterpret_cast<void**>(pperrinfo));
-}
-
-HRESULT SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
-  tlsError = perrinfo;
-  return S_OK;
-}
-
-HRESULT GetErrorInfo(ULONG, IErrorInfo** pperrinfo) {
-  if (!pperrinfo) return E_INVALIDARG;
-  *pperrinfo = nullptr;
-  if (!tlsError) return S_FALSE;
-  *pperrinfo = tlsError.detach();
-  return S_OK;
-}
 
 HRESULT setErrorInfo(HRESULT hr, const std::string& description, const std::string& source,
                      REFGUID iid) {

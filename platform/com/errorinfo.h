@@ -18,27 +18,27 @@ inline constexpr IID IID_ISupportErrorInfo = makeGuid("DF0B3D60-548F-101B-8E65-0
 /// The description of the last failure.
 struct IErrorInfo : IUnknown {
   static constexpr const IID& uuid = IID_IErrorInfo;
-  virtual HRESULT GetGUID(GUID* pGUID) = 0;
-  virtual HRESULT GetSource(BSTR* pBstrSource) = 0;
-  virtual HRESULT GetDescription(BSTR* pBstrDescription) = 0;
-  virtual HRESULT GetHelpFile(BSTR* pBstrHelpFile) = 0;
-  virtual HRESULT GetHelpContext(DWORD* pdwHelpContext) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetGUID(GUID* pGUID) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetSource(BSTR* pBstrSource) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetDescription(BSTR* pBstrDescription) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetHelpFile(BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT QUORVEL_STDCALL GetHelpContext(DWORD* pdwHelpContext) = 0;
 };
 
 /// Fills an error object made by CreateErrorInfo.
 struct ICreateErrorInfo : IUnknown {
   static constexpr const IID& uuid = IID_ICreateErrorInfo;
-  virtual HRESULT SetGUID(REFGUID rguid) = 0;
-  virtual HRESULT SetSource(LPOLESTR szSource) = 0;
-  virtual HRESULT SetDescription(LPOLESTR szDescription) = 0;
-  virtual HRESULT SetHelpFile(LPOLESTR szHelpFile) = 0;
-  virtual HRESULT SetHelpContext(DWORD dwHelpContext) = 0;
+  virtual HRESULT QUORVEL_STDCALL SetGUID(REFGUID rguid) = 0;
+  virtual HRESULT QUORVEL_STDCALL SetSource(LPOLESTR szSource) = 0;
+  virtual HRESULT QUORVEL_STDCALL SetDescription(LPOLESTR szDescription) = 0;
+  virtual HRESULT QUORVEL_STDCALL SetHelpFile(LPOLESTR szHelpFile) = 0;
+  virtual HRESULT QUORVEL_STDCALL SetHelpContext(DWORD dwHelpContext) = 0;
 };
 
 /// Tells whether an interface of the object sets error information.
 struct ISupportErrorInfo : IUnknown {
   static constexpr const IID& uuid = IID_ISupportErrorInfo;
-  virtual HRESULT InterfaceSupportsErrorInfo(REFIID riid) = 0;
+  virtual HRESULT QUORVEL_STDCALL InterfaceSupportsErrorInfo(REFIID riid) = 0;
 };
 
 /// A new, empty error object (it also answers IErrorInfo).

@@ -17,9 +17,9 @@ QUORVEL_COM_API void* moduleSymbol(void* module, const char* name);
 QUORVEL_COM_API void freeModule(void* module);
 
 /// The four entry points of an in-process server.
-using DllGetClassObjectFn = HRESULT (*)(REFCLSID rclsid, REFIID riid, void** ppv);
-using DllCanUnloadNowFn = HRESULT (*)();
-using DllRegisterServerFn = HRESULT (*)();
-using DllUnregisterServerFn = HRESULT (*)();
+using DllGetClassObjectFn = HRESULT(QUORVEL_STDCALL*)(REFCLSID rclsid, REFIID riid, void** ppv);
+using DllCanUnloadNowFn = HRESULT(QUORVEL_STDCALL*)();
+using DllRegisterServerFn = HRESULT(QUORVEL_STDCALL*)();
+using DllUnregisterServerFn = HRESULT(QUORVEL_STDCALL*)();
 
 } // namespace quorvel::com

@@ -14,8 +14,9 @@ inline constexpr IID IID_IClassFactory = makeGuid("00000001-0000-0000-C000-00000
 /// Makes instances of one class.
 struct IClassFactory : IUnknown {
   static constexpr const IID& uuid = IID_IClassFactory;
-  virtual HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
-  virtual HRESULT LockServer(BOOL fLock) = 0;
+  virtual HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                 void** ppvObject) = 0;
+  virtual HRESULT QUORVEL_STDCALL LockServer(BOOL fLock) = 0;
 };
 
 // ---- Initialisation (counted per thread) ---------------------------------
@@ -93,8 +94,9 @@ QUORVEL_COM_API void CoTaskMemFree(void* pv);
 class QUORVEL_COM_API ClassFactory : public Object<IClassFactory> {
 public:
   explicit ClassFactory(std::function<IUnknown*()> create);
-  HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override;
-  HRESULT LockServer(BOOL fLock) override;
+  HRESULT QUORVEL_STDCALL CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                         void** ppvObject) override;
+  HRESULT QUORVEL_STDCALL LockServer(BOOL fLock) override;
   long lockCount() const { return locks_; }
 
 protected:

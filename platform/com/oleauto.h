@@ -146,6 +146,12 @@ struct VARIANT {
     SAFEARRAY** pparray;
     VARIANT* pvarVal;
     void* byref;
+    /// A user-defined record; not used here, it gives the union the size
+    /// it has in the system's VARIANT (two pointers).
+    struct {
+      void* pvRecord;
+      void* pRecInfo;
+    } brecVal;
   };
 };
 using VARIANTARG = VARIANT;

@@ -17,9 +17,9 @@ inline constexpr IID IID_IUnknown = makeGuid("00000000-0000-0000-C000-0000000000
 /// interface as `Base`, so that Object and ComPtr find both.
 struct IUnknown {
   static constexpr const IID& uuid = IID_IUnknown;
-  virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
+  virtual HRESULT QUORVEL_STDCALL QueryInterface(REFIID riid, void** ppvObject) = 0;
+  virtual ULONG QUORVEL_STDCALL AddRef() = 0;
+  virtual ULONG QUORVEL_STDCALL Release() = 0;
 
 protected:
   ~IUnknown() = default; // objects go away through Release only
@@ -120,7 +120,7 @@ class Object : public Interfaces... {
   static_assert(sizeof...(Interfaces) > 0);
 
 public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+  HRESULT QUORVEL_STDCALL QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     void* p = nullptr;
@@ -135,8 +135,8 @@ public:
     *ppv = p;
     return S_OK;
   }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
+  ULONG QUORVEL_STDCALL AddRef() override { return ++refs_; }
+  ULONG QUORVEL_STDCALL Release() override {
     ULONG n = --refs_;
     if (n == 0) delete this;
     return n;

@@ -5,6 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// Functions and methods of the Windows library use the Win32 calling
+// convention, which only 32-bit x86 tells apart from the C one.
+#if defined(_WIN32) && !defined(_WIN64)
+#define QUORVEL_MAPI_CALL __stdcall
+#else
+#define QUORVEL_MAPI_CALL
+#endif
+
 namespace quorvel::mapi {
 
 using BYTE = uint8_t;
@@ -180,7 +188,11 @@ constexpr ULONG RELOP_LT = 0, RELOP_LE = 1, RELOP_GT = 2, RELOP_GE = 3, RELOP_EQ
                 RELOP_NE = 5;
 
 constexpr ULONG STREAM_SEEK_SET = 0, STREAM_SEEK_CUR = 1, STREAM_SEEK_END = 2;
+#ifdef _WIN32
+using BOOKMARK = ULONG_PTR;
+#else
 using BOOKMARK = ULONG;
+#endif
 constexpr BOOKMARK BOOKMARK_BEGINNING = 0, BOOKMARK_CURRENT = 1, BOOKMARK_END = 2;
 
 // ---- Interface ids -------------------------------------------------------
@@ -334,49 +346,80 @@ struct ADRPARM {
 // memory (property arrays, rows, entry ids) are allocated with
 // MAPIAllocateBuffer and freed by the receiver with MAPIFreeBuffer.
 
+// On Windows these are the interfaces of MAPI32.DLL's own objects: each
+// declares every slot of the real table up to the last one the system calls,
+// in the real order, with the Win32 calling convention. The slots the system
+// never calls are placeholders without arguments, and exist only there.
+#ifdef _WIN32
+#define QUORVEL_MAPI_METHOD(type) virtual type QUORVEL_MAPI_CALL
+#define QUORVEL_MAPI_UNUSED(name) virtual HRESULT QUORVEL_MAPI_CALL name() = 0;
+#else
+#define QUORVEL_MAPI_METHOD(type) virtual type
+#define QUORVEL_MAPI_UNUSED(name)
+#endif
+
 struct IUnknown {
-  virtual HRESULT QueryInterface(const IID& riid, void** ppv) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) QueryInterface(const IID& riid, void** ppv) = 0;
+  QUORVEL_MAPI_METHOD(ULONG) AddRef() = 0;
+  QUORVEL_MAPI_METHOD(ULONG) Release() = 0;
 
 protected:
   ~IUnknown() = default;
 };
 
 struct IStream : IUnknown {
-  virtual HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
-  virtual HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
-  virtual HRESULT Seek(int64_t move, ULONG origin, uint64_t* newPosition) = 0;
-  virtual HRESULT SetSize(uint64_t newSize) = 0;
-  virtual HRESULT Commit(ULONG grfCommitFlags) = 0;
-  virtual HRESULT Revert() = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) Seek(int64_t move, ULONG origin, uint64_t* newPosition) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) SetSize(uint64_t newSize) = 0;
+  QUORVEL_MAPI_UNUSED(CopyTo)
+  QUORVEL_MAPI_METHOD(HRESULT) Commit(ULONG grfCommitFlags) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) Revert() = 0;
 
 protected:
   ~IStream() = default;
 };
 
 struct IMAPITable : IUnknown {
-  virtual HRESULT SetColumns(const SPropTagArray* lpPropTagArray, ULONG ulFlags) = 0;
-  virtual HRESULT Restrict(const SRestriction* lpRestriction, ULONG ulFlags) = 0;
-  virtual HRESULT SortTable(const SSortOrderSet* lpSortCriteria, ULONG ulFlags) = 0;
-  virtual HRESULT SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought) = 0;
-  virtual HRESULT GetRowCount(ULONG ulFlags, ULONG* lpulCount) = 0;
-  virtual HRESULT QueryRows(LONG lRowCount, ULONG ulFlags, SRowSet** lppRows) = 0;
+  QUORVEL_MAPI_UNUSED(GetLastError)
+  QUORVEL_MAPI_UNUSED(Advise)
+  QUORVEL_MAPI_UNUSED(Unadvise)
+  QUORVEL_MAPI_UNUSED(GetStatus)
+  QUORVEL_MAPI_METHOD(HRESULT) SetColumns(const SPropTagArray* lpPropTagArray, ULONG ulFlags) = 0;
+  QUORVEL_MAPI_UNUSED(QueryColumns)
+  QUORVEL_MAPI_METHOD(HRESULT) GetRowCount(ULONG ulFlags, ULONG* lpulCount) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought) = 0;
+  QUORVEL_MAPI_UNUSED(SeekRowApprox)
+  QUORVEL_MAPI_UNUSED(QueryPosition)
+  QUORVEL_MAPI_UNUSED(FindRow)
+  QUORVEL_MAPI_METHOD(HRESULT) Restrict(const SRestriction* lpRestriction, ULONG ulFlags) = 0;
+  QUORVEL_MAPI_UNUSED(CreateBookmark)
+  QUORVEL_MAPI_UNUSED(FreeBookmark)
+  QUORVEL_MAPI_METHOD(HRESULT) SortTable(const SSortOrderSet* lpSortCriteria, ULONG ulFlags) = 0;
+  QUORVEL_MAPI_UNUSED(QuerySortOrder)
+  QUORVEL_MAPI_METHOD(HRESULT) QueryRows(LONG lRowCount, ULONG ulFlags, SRowSet** lppRows) = 0;
 
 protected:
   ~IMAPITable() = default;
 };
 
 struct IMAPIProp : IUnknown {
-  virtual HRESULT SaveChanges(ULONG ulFlags) = 0;
+  QUORVEL_MAPI_UNUSED(GetLastError)
+  QUORVEL_MAPI_METHOD(HRESULT) SaveChanges(ULONG ulFlags) = 0;
   /// All properties when \p lpPropTagArray is null; otherwise one value per
   /// tag, a missing one as PT_ERROR with MAPI_W_ERRORS_RETURNED.
-  virtual HRESULT GetProps(const SPropTagArray* lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
-                           SPropValue** lppPropArray) = 0;
-  virtual HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions,
-                               ULONG ulFlags, IUnknown** lppUnk) = 0;
-  virtual HRESULT SetProps(ULONG cValues, const SPropValue* lpPropArray,
-                           SPropProblemArray** lppProblems) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) GetProps(const SPropTagArray* lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                         SPropValue** lppPropArray) = 0;
+  QUORVEL_MAPI_UNUSED(GetPropList)
+  QUORVEL_MAPI_METHOD(HRESULT) OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions,
+                             ULONG ulFlags, IUnknown** lppUnk) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) SetProps(ULONG cValues, const SPropValue* lpPropArray,
+                         SPropProblemArray** lppProblems) = 0;
+  QUORVEL_MAPI_UNUSED(DeleteProps)
+  QUORVEL_MAPI_UNUSED(CopyTo)
+  QUORVEL_MAPI_UNUSED(CopyProps)
+  QUORVEL_MAPI_UNUSED(GetNamesFromIDs)
+  QUORVEL_MAPI_UNUSED(GetIDsFromNames)
 
 protected:
   ~IMAPIProp() = default;
@@ -388,52 +431,82 @@ protected:
 };
 
 struct IMessage : IMAPIProp {
-  virtual HRESULT ModifyRecipients(ULONG ulFlags, const ADRLIST* lpMods) = 0;
-  virtual HRESULT SubmitMessage(ULONG ulFlags) = 0;
+  QUORVEL_MAPI_UNUSED(GetAttachmentTable)
+  QUORVEL_MAPI_UNUSED(OpenAttach)
+  QUORVEL_MAPI_UNUSED(CreateAttach)
+  QUORVEL_MAPI_UNUSED(DeleteAttach)
+  QUORVEL_MAPI_UNUSED(GetRecipientTable)
+  QUORVEL_MAPI_METHOD(HRESULT) ModifyRecipients(ULONG ulFlags, const ADRLIST* lpMods) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) SubmitMessage(ULONG ulFlags) = 0;
 
 protected:
   ~IMessage() = default;
 };
 
 struct IMAPIFolder : IMAPIProp {
-  virtual HRESULT CreateMessage(LPCIID lpInterface, ULONG ulFlags, IMessage** lppMessage) = 0;
+  // The container's slots come first.
+  QUORVEL_MAPI_UNUSED(GetContentsTable)
+  QUORVEL_MAPI_UNUSED(GetHierarchyTable)
+  QUORVEL_MAPI_UNUSED(OpenEntry)
+  QUORVEL_MAPI_UNUSED(SetSearchCriteria)
+  QUORVEL_MAPI_UNUSED(GetSearchCriteria)
+  QUORVEL_MAPI_METHOD(HRESULT) CreateMessage(LPCIID lpInterface, ULONG ulFlags, IMessage** lppMessage) = 0;
 
 protected:
   ~IMAPIFolder() = default;
 };
 
 struct IMsgStore : IMAPIProp {
-  virtual HRESULT OpenEntry(ULONG cbEntryID, const ENTRYID* lpEntryID, LPCIID lpInterface,
-                            ULONG ulFlags, ULONG* lpulObjType, IUnknown** lppUnk) = 0;
-  virtual HRESULT GetReceiveFolder(LPCSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID,
-                                   ENTRYID** lppEntryID, LPSTR* lppszExplicitClass) = 0;
+  QUORVEL_MAPI_UNUSED(Advise)
+  QUORVEL_MAPI_UNUSED(Unadvise)
+  QUORVEL_MAPI_UNUSED(CompareEntryIDs)
+  QUORVEL_MAPI_METHOD(HRESULT) OpenEntry(ULONG cbEntryID, const ENTRYID* lpEntryID, LPCIID lpInterface,
+                          ULONG ulFlags, ULONG* lpulObjType, IUnknown** lppUnk) = 0;
+  QUORVEL_MAPI_UNUSED(SetReceiveFolder)
+  QUORVEL_MAPI_METHOD(HRESULT) GetReceiveFolder(LPCSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID,
+                                 ENTRYID** lppEntryID, LPSTR* lppszExplicitClass) = 0;
 
 protected:
   ~IMsgStore() = default;
 };
 
 struct IAddrBook : IMAPIProp {
-  virtual HRESULT OpenEntry(ULONG cbEntryID, const ENTRYID* lpEntryID, LPCIID lpInterface,
-                            ULONG ulFlags, ULONG* lpulObjType, IUnknown** lppUnk) = 0;
-  virtual HRESULT CreateOneOff(LPCSTR lpszName, LPCSTR lpszAdrType, LPCSTR lpszAddress,
-                               ULONG ulFlags, ULONG* lpcbEntryID, ENTRYID** lppEntryID) = 0;
-  virtual HRESULT ResolveName(ULONG_PTR ulUIParam, ULONG ulFlags, LPCSTR lpszNewEntryTitle,
-                              ADRLIST* lpAdrList) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) OpenEntry(ULONG cbEntryID, const ENTRYID* lpEntryID, LPCIID lpInterface,
+                          ULONG ulFlags, ULONG* lpulObjType, IUnknown** lppUnk) = 0;
+  QUORVEL_MAPI_UNUSED(CompareEntryIDs)
+  QUORVEL_MAPI_UNUSED(Advise)
+  QUORVEL_MAPI_UNUSED(Unadvise)
+  QUORVEL_MAPI_METHOD(HRESULT) CreateOneOff(LPCSTR lpszName, LPCSTR lpszAdrType, LPCSTR lpszAddress,
+                             ULONG ulFlags, ULONG* lpcbEntryID, ENTRYID** lppEntryID) = 0;
+  QUORVEL_MAPI_UNUSED(NewEntry)
+  QUORVEL_MAPI_METHOD(HRESULT) ResolveName(ULONG_PTR ulUIParam, ULONG ulFlags, LPCSTR lpszNewEntryTitle,
+                            ADRLIST* lpAdrList) = 0;
   /// Shows the address dialog. On success the list in *lppAdrList (which may
   /// be null) is freed and replaced by the new selection.
-  virtual HRESULT Address(ULONG_PTR* lpulUIParam, ADRPARM* lpAdrParms, ADRLIST** lppAdrList) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) Address(ULONG_PTR* lpulUIParam, ADRPARM* lpAdrParms, ADRLIST** lppAdrList) = 0;
 
 protected:
   ~IAddrBook() = default;
 };
 
 struct IMAPISession : IUnknown {
-  virtual HRESULT GetMsgStoresTable(ULONG ulFlags, IMAPITable** lppTable) = 0;
-  virtual HRESULT OpenMsgStore(ULONG_PTR ulUIParam, ULONG cbEntryID, const ENTRYID* lpEntryID,
-                               LPCIID lpInterface, ULONG ulFlags, IMsgStore** lppMDB) = 0;
-  virtual HRESULT OpenAddressBook(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags,
-                                  IAddrBook** lppAdrBook) = 0;
-  virtual HRESULT Logoff(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) = 0;
+  QUORVEL_MAPI_UNUSED(GetLastError)
+  QUORVEL_MAPI_METHOD(HRESULT) GetMsgStoresTable(ULONG ulFlags, IMAPITable** lppTable) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) OpenMsgStore(ULONG_PTR ulUIParam, ULONG cbEntryID, const ENTRYID* lpEntryID,
+                             LPCIID lpInterface, ULONG ulFlags, IMsgStore** lppMDB) = 0;
+  QUORVEL_MAPI_METHOD(HRESULT) OpenAddressBook(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags,
+                                IAddrBook** lppAdrBook) = 0;
+  QUORVEL_MAPI_UNUSED(OpenProfileSection)
+  QUORVEL_MAPI_UNUSED(GetStatusTable)
+  QUORVEL_MAPI_UNUSED(OpenEntry)
+  QUORVEL_MAPI_UNUSED(CompareEntryIDs)
+  QUORVEL_MAPI_UNUSED(Advise)
+  QUORVEL_MAPI_UNUSED(Unadvise)
+  QUORVEL_MAPI_UNUSED(MessageOptions)
+  QUORVEL_MAPI_UNUSED(QueryDefaultMessageOpt)
+  QUORVEL_MAPI_UNUSED(EnumAdrTypes)
+  QUORVEL_MAPI_UNUSED(QueryIdentity)
+  QUORVEL_MAPI_METHOD(HRESULT) Logoff(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) = 0;
 
 protected:
   ~IMAPISession() = default;

@@ -123,12 +123,13 @@ enum ext_DisconnectMode : int32_t {
 struct IDTExtensibility2 : IDispatch {
   static constexpr const IID& uuid = IID_IDTExtensibility2;
   using Base = IDispatch;
-  virtual HRESULT OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
-                               IDispatch* AddInInst, SAFEARRAY** custom) = 0;
-  virtual HRESULT OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) = 0;
-  virtual HRESULT OnAddInsUpdate(SAFEARRAY** custom) = 0;
-  virtual HRESULT OnStartupComplete(SAFEARRAY** custom) = 0;
-  virtual HRESULT OnBeginShutdown(SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
+                                               IDispatch* AddInInst, SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode,
+                                                  SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnAddInsUpdate(SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnStartupComplete(SAFEARRAY** custom) = 0;
+  virtual HRESULT QUORVEL_STDCALL OnBeginShutdown(SAFEARRAY** custom) = 0;
 };
 
 // ---- Dispatch interfaces of the served objects ---------------------------

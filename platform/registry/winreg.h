@@ -1,4 +1,5 @@
-// Registry calls in the shape of the Win32 API, kept in .reg text files.
+// Registry calls in the shape of the Win32 API: kept in .reg text files, or on
+// Windows forwarded to the real registry (UTF-8 here, UTF-16 there).
 #pragma once
 
 #include <cstdint>
@@ -118,12 +119,13 @@ struct HiveDamage {
   std::string reason; ///< what is wrong with it
 };
 /// Whether the file keeping the root of \p hKey (a root or an open key) is
-/// damaged, so that writes to that root fail with ERROR_REGISTRY_CORRUPT;
+/// damaged (never on Windows, where no file of ours keeps it), so that writes to that root fail with ERROR_REGISTRY_CORRUPT;
 /// fills \p damage when it is. Not part of the Win32 shape: it lets a
 /// program tell its user which file to repair.
 bool RegQueryHiveDamage(HKEY hKey, HiveDamage& damage);
 
-/// Hooks for tests and set-up tools; not part of the Win32 shape.
+/// Hooks for tests and set-up tools; not part of the Win32 shape. They act on
+/// the .reg files only and do nothing on Windows.
 namespace testhooks {
 
 /// Keeps HKEY_LOCAL_MACHINE in \p path instead of the machine-wide file;

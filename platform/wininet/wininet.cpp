@@ -21,12 +21,12 @@ ErrorDialogHandler& dialogHandler() {
 
 const InternetApi* setInternetApi(const InternetApi* api) {
   const InternetApi* previous = installedApi.exchange(api);
-  return previous ? previous : &curlInternetApi();
+  return previous ? previous : &defaultInternetApi();
 }
 
 const InternetApi& internetApi() {
   const InternetApi* api = installedApi.load();
-  return api ? *api : curlInternetApi();
+  return api ? *api : defaultInternetApi();
 }
 
 DWORD GetLastError() { return lastError; }

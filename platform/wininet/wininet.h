@@ -177,9 +177,12 @@ struct InternetApi {
                             void** lppvData);
 };
 
-/// The table backed by libcurl; the one in use until another is installed.
+/// The platform's own table, in use until another is installed: the libcurl
+/// one on Linux, the real wininet.dll on Windows.
+const InternetApi& defaultInternetApi();
+/// The table backed by libcurl (Linux only).
 const InternetApi& curlInternetApi();
-/// Puts \p api in place of the table in use (nullptr restores the libcurl
+/// Puts \p api in place of the table in use (nullptr restores the default
 /// table) and returns the previous one. Meant for start-up and for tests.
 const InternetApi* setInternetApi(const InternetApi* api);
 /// The table in use.

@@ -223,5 +223,6 @@ const InternetApi curlTable = {
 } // namespace
 
 const InternetApi& curlInternetApi() { return curlTable; }
+const InternetApi& defaultInternetApi() { return curlTable; }
 
 } // namespace quorvel::wininet

@@ -23,19 +23,22 @@ public:
   TEventSink& operator=(const TEventSink&) = delete;
   ~TEventSink() = default;
 
-  com::HRESULT QueryInterface(com::REFIID riid, void** ppvObject) override;
-  com::ULONG AddRef() override;
-  com::ULONG Release() override;
-  com::HRESULT GetTypeInfoCount(com::UINT* pctinfo) override;
-  com::HRESULT GetTypeInfo(com::UINT iTInfo, com::LCID lcid, com::ITypeInfo** ppTInfo) override;
-  com::HRESULT GetIDsOfNames(com::REFIID riid, com::LPOLESTR* rgszNames, com::UINT cNames,
-                             com::LCID lcid, com::DISPID* rgDispId) override;
+  com::HRESULT QUORVEL_STDCALL QueryInterface(com::REFIID riid, void** ppvObject) override;
+  com::ULONG QUORVEL_STDCALL AddRef() override;
+  com::ULONG QUORVEL_STDCALL Release() override;
+  com::HRESULT QUORVEL_STDCALL GetTypeInfoCount(com::UINT* pctinfo) override;
+  com::HRESULT QUORVEL_STDCALL GetTypeInfo(com::UINT iTInfo, com::LCID lcid,
+                                           com::ITypeInfo** ppTInfo) override;
+  com::HRESULT QUORVEL_STDCALL GetIDsOfNames(com::REFIID riid, com::LPOLESTR* rgszNames,
+                                             com::UINT cNames, com::LCID lcid,
+                                             com::DISPID* rgDispId) override;
   /// Click (dispatch id 1) calls FClickProc with the button and the cancel
   /// flag; every other id does nothing. Always S_OK; the outputs are never
   /// written.
-  com::HRESULT Invoke(com::DISPID dispIdMember, com::REFIID riid, com::LCID lcid,
-                      com::WORD wFlags, com::DISPPARAMS* pDispParams, com::VARIANT* pVarResult,
-                      com::EXCEPINFO* pExcepInfo, com::UINT* puArgErr) override;
+  com::HRESULT QUORVEL_STDCALL Invoke(com::DISPID dispIdMember, com::REFIID riid, com::LCID lcid,
+                                      com::WORD wFlags, com::DISPPARAMS* pDispParams,
+                                      com::VARIANT* pVarResult, com::EXCEPINFO* pExcepInfo,
+                                      com::UINT* puArgErr) override;
 
 private:
   TClickProc FClickProc;

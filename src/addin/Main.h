@@ -49,13 +49,15 @@ class T final : public com::DispatchObject<IVaskAddin_, com::ISupportErrorInfo> 
 public:
   T();
 
-  com::HRESULT OnConnection(com::IDispatch* Application, ext_ConnectMode ConnectMode,
-                            com::IDispatch* AddInInst, com::SAFEARRAY** custom) override;
-  com::HRESULT OnDisconnection(ext_DisconnectMode RemoveMode, com::SAFEARRAY** custom) override;
-  com::HRESULT OnAddInsUpdate(com::SAFEARRAY** custom) override;
-  com::HRESULT OnStartupComplete(com::SAFEARRAY** custom) override;
-  com::HRESULT OnBeginShutdown(com::SAFEARRAY** custom) override;
-  com::HRESULT InterfaceSupportsErrorInfo(com::REFIID riid) override;
+  com::HRESULT QUORVEL_STDCALL OnConnection(com::IDispatch* Application,
+                                            ext_ConnectMode ConnectMode, com::IDispatch* AddInInst,
+                                            com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnDisconnection(ext_DisconnectMode RemoveMode,
+                                               com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnAddInsUpdate(com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnStartupComplete(com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL OnBeginShutdown(com::SAFEARRAY** custom) override;
+  com::HRESULT QUORVEL_STDCALL InterfaceSupportsErrorInfo(com::REFIID riid) override;
 
   /// Both buttons' click callback: shows the composer and brings it to the
   /// front; reads or changes neither argument.

@@ -95,8 +95,7 @@ void TOfficeAddInFactory::registerClass() {
   const std::string progId = GetProgID();
   const TypeLibDesc& lib = VaskAddinTypeLib();
   classesValue(clsid, "", Description());
-  // Short (8.3) path forms do not exist here: the full path goes in as it is.
-  classesValue(clsid + "\\InprocServer32", "", ownModulePath());
+  classesValue(clsid + "\\InprocServer32", "", registryModulePath());
   classesValue(clsid + "\\InprocServer32", "ThreadingModel", "Apartment");
   classesValue(progId, "", Description());
   classesValue(progId + "\\Clsid", "", guidToString(FClassID));

@@ -20,19 +20,21 @@ public:
   explicit TApplicationEventsSink(TOutlookApplication* owner) : owner_(owner) {}
   void detach() { owner_ = nullptr; }
 
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+  HRESULT QUORVEL_STDCALL GetTypeInfoCount(UINT* pctinfo) override {
     if (pctinfo)
       *pctinfo = 0;
     return S_OK;
   }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+  HRESULT QUORVEL_STDCALL GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
     if (ppTInfo)
       *ppTInfo = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT QUORVEL_STDCALL GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT QUORVEL_STDCALL Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                 EXCEPINFO*, UINT*) override {
     if (!owner_)
       return S_OK;
     Variant first;

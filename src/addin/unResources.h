@@ -34,6 +34,12 @@ struct TBitmap {
 HMODULE HInstance();
 /// The full path of the file this code was loaded from.
 std::string ownModulePath();
+/// The path COM registration records for this library: ownModulePath(),
+/// in its short (8.3) form on Windows when it contains a blank.
+std::string registryModulePath();
+/// Records the module handle the loader passed to DllMain (Windows only;
+/// elsewhere the module is found from the code's address).
+void setHInstance(HMODULE module);
 /// Finds resource \p id of \p type in \p module; false when the module
 /// carries no such resource.
 bool FindResource(HMODULE module, int id, const char* type, TResourceData* out);

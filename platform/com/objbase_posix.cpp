@@ -1,5 +1,5 @@
 // Initialisation counting, class objects, activation through the registry,
-// ProgIDs, task memory and the class factory helper.
+// ProgIDs and task memory, kept by this layer itself.
 #include "com/objbase.h"
 
 #include "com/classesroot.h"
@@ -218,33 +218,5 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
 void* CoTaskMemAlloc(size_t cb) { return std::malloc(cb ? cb : 1); }
 
 void CoTaskMemFree(void* pv) { std::free(pv); }
-
-// ---- ClassFactory --------------------------------------------------------
-
-ClassFactory::ClassFactory(std::function<IUnknown*()> create) : create_(std::move(create)) {}
-
-ClassFactory::~ClassFactory() = default;
-
-HRESULT ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) {
-  if (!ppvObject) return E_POINTER;
-  *ppvObject = nullptr;
-  if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-  IUnknown* object = nullptr;
-  try {
-    object = create_();
-  } catch (...) {
-    return handleSafeCallException("COM");
-  }
-  if (!object) return E_OUTOFMEMORY;
-  // Holding a reference while asking means an object not granting riid goes.
-  ComPtr<IUnknown> hold(object);
-  return object->QueryInterface(riid, ppvObject);
-}
-
-HRESULT ClassFactory::LockServer(BOOL fLock) {
-  if (fLock) ++locks_;
-  else if (locks_ > 0) --locks_;
-  return S_OK;
-}
 
 } // namespace quorvel::com
