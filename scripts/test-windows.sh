@@ -15,11 +15,14 @@ with_display() {
   fi
 }
 start=$(date +%s)
+# Both builds are tested and packed even when one's tests fail; the status
+# says whether any failed.
+status=0
 for arch in x86_64:win64 i686:win32; do
   dir=build-${arch#*:}
   scripts/build.sh "$dir" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-${arch%%:*}-w64-mingw32.cmake"
-  (cd "$dir" && with_display ctest --output-on-failure -j"$jobs")
+  (cd "$dir" && with_display ctest --output-on-failure -j"$jobs") || status=1
   # ctest shows no output of skipped tests: their reasons, once each.
   grep -h '^SKIPPED: ' "$dir/Testing/Temporary/LastTest.log" 2>/dev/null | sort -u | sed "s|^|$dir: |" || true
 done
@@ -30,3 +33,4 @@ else
   echo "Not packed: the Windows build has no Quorvel.dll yet."
 fi
 echo "The Windows build, its tests and packages took $(($(date +%s) - start)) s."
+exit $status
