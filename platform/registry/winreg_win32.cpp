@@ -66,8 +66,24 @@ struct WideName {
   const wchar_t* get() const { return present ? text.c_str() : nullptr; }
 };
 
+// A key path as the file store reads it: empty parts (a leading, doubled or
+// trailing backslash) are ignored, where the real registry would refuse them.
+struct WideKeyPath : WideName {
+  explicit WideKeyPath(const char* path) : WideName(path) {
+    std::wstring joined;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find(L'\\', start);
+      if (end == std::wstring::npos) end = text.size();
+      if (end > start) joined += (joined.empty() ? L"" : L"\\") + text.substr(start, end - start);
+      start = end + 1;
+    }
+    text = joined;
+  }
+};
+
 bool isText(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /*REG_MULTI_SZ*/;
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
 // Stored UTF-16 text as the UTF-8 bytes callers get, with its terminator(s).
@@ -75,12 +91,12 @@ std::vector<BYTE> textToLayer(DWORD type, const std::vector<BYTE>& stored) {
   std::wstring wide(stored.size() / sizeof(wchar_t), L'\0');
   std::memcpy(wide.data(), stored.data(), wide.size() * sizeof(wchar_t));
   // Single texts end at their first zero; a list keeps its inner zeros.
-  if (type != 7) wide.resize(std::wcslen(wide.c_str()));
-  while (type == 7 && wide.size() >= 2 && wide[wide.size() - 1] == 0 && wide[wide.size() - 2] == 0)
+  if (type != REG_MULTI_SZ) wide.resize(std::wcslen(wide.c_str()));
+  while (type == REG_MULTI_SZ && wide.size() >= 2 && wide[wide.size() - 1] == 0 && wide[wide.size() - 2] == 0)
     wide.pop_back();
   std::string text = narrow(wide.data(), wide.size());
   text.push_back('\0');
-  if (type == 7 && text.size() >= 2 && text[text.size() - 2] != '\0') text.push_back('\0');
+  if (type == REG_MULTI_SZ && text.size() >= 2 && text[text.size() - 2] != '\0') text.push_back('\0');
   return std::vector<BYTE>(text.begin(), text.end());
 }
 
@@ -129,7 +145,7 @@ LONG giveName(const std::string& name, LPSTR out, LPDWORD cch) {
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                    HKEY* phkResult) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.valid) return ERROR_INVALID_PARAMETER;
   ::HKEY opened = nullptr;
   const LONG rc = ::RegOpenKeyExW(native(hKey), sub.get(), ulOptions, samDesired, &opened);
@@ -141,7 +157,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
                      REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, HKEY* phkResult,
                      LPDWORD lpdwDisposition) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  const WideName sub(lpSubKey), keyClass(lpClass);
+  const WideKeyPath sub(lpSubKey);
+  const WideName keyClass(lpClass);
   if (!sub.valid || !keyClass.valid) return ERROR_INVALID_PARAMETER;
   ::HKEY created = nullptr;
   ::DWORD disposition = 0;
@@ -175,7 +192,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
   const char* text = reinterpret_cast<const char*>(lpData);
   std::size_t length = cbData;
   // A single text ends at its first zero; a list is kept whole.
-  if (dwType != 7 && text) length = ::strnlen(text, cbData);
+  if (dwType != REG_MULTI_SZ && text) length = ::strnlen(text, cbData);
   std::wstring wide;
   if (!widen(text, length, wide)) return ERROR_INVALID_PARAMETER;
   if (wide.empty() || wide.back() != L'\0') wide.push_back(L'\0');
@@ -191,13 +208,13 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 }
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.present || !sub.valid) return ERROR_INVALID_PARAMETER;
   return ::RegDeleteKeyW(native(hKey), sub.get());
 }
 
 LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
-  const WideName sub(lpSubKey);
+  const WideKeyPath sub(lpSubKey);
   if (!sub.valid) return ERROR_FILE_NOT_FOUND;
   return ::RegDeleteTreeW(native(hKey), sub.get());
 }

@@ -4,6 +4,8 @@
 
 #include "mapi/mapix.h"
 
+#include <string>
+
 namespace quorvel {
 
 /// One pointer per entry point the system uses; a pointer stays null when
@@ -28,5 +30,12 @@ TMapiEntryPoints& mapiEntryPoints();
 bool mapiLibraryLoaded();
 /// Any export of the loaded library by name, or null.
 void* mapiLibraryExport(const char* exportName);
+
+/// The system's UTF-8 text as the library's 8-bit calls take it: unchanged
+/// on Linux; on Windows in the ANSI code page, as MAPI32.DLL reads 8-bit
+/// text (a character that page lacks becomes "?").
+std::string toMapiText(const std::string& text);
+/// 8-bit text from the library as the system's UTF-8; null reads as "".
+std::string fromMapiText(const char* text);
 
 } // namespace quorvel

@@ -61,4 +61,8 @@ void* mapiLibraryExport(const char* exportName) {
   return library().handle ? ::dlsym(library().handle, exportName) : nullptr;
 }
 
+// The library here speaks UTF-8 itself.
+std::string toMapiText(const std::string& text) { return text; }
+std::string fromMapiText(const char* text) { return text ? text : ""; }
+
 } // namespace quorvel

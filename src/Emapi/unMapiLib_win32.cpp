@@ -73,4 +73,28 @@ bool mapiLibraryLoaded() { return library().handle != nullptr; }
 
 void* mapiLibraryExport(const char* exportName) { return library().find(exportName); }
 
+namespace {
+
+std::string recode(const char* text, int length, UINT from, UINT to) {
+  if (!text || length == 0) return {};
+  const int wide = ::MultiByteToWideChar(from, 0, text, length, nullptr, 0);
+  if (wide <= 0) return {};
+  std::wstring utf16(std::size_t(wide), L'\0');
+  ::MultiByteToWideChar(from, 0, text, length, utf16.data(), wide);
+  const int n = ::WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(std::size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) ::WideCharToMultiByte(to, 0, utf16.data(), wide, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+} // namespace
+
+std::string toMapiText(const std::string& text) {
+  return recode(text.data(), int(text.size()), CP_UTF8, CP_ACP);
+}
+
+std::string fromMapiText(const char* text) {
+  return text ? recode(text, int(std::strlen(text)), CP_ACP, CP_UTF8) : std::string();
+}
+
 } // namespace quorvel

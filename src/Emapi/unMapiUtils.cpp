@@ -139,7 +139,7 @@ std::string TkaMapi::getContactProperty(const ADRENTRY& AddressBookEntry, ULONG 
   for (ULONG i = 0; AddressBookEntry.rgPropVals && i < AddressBookEntry.cValues; ++i) {
     const SPropValue& v = AddressBookEntry.rgPropVals[i];
     if (v.ulPropTag == PR_DISPLAY_NAME) {
-      displayName = v.Value.lpszA ? v.Value.lpszA : "";
+      displayName = fromMapiText(v.Value.lpszA);
     } else if (v.ulPropTag == PR_ENTRYID && FAddrBook && ep().HrGetOneProp) {
       ULONG type = 0;
       IUnknown* unk = nullptr;
@@ -153,7 +153,7 @@ std::string TkaMapi::getContactProperty(const ADRENTRY& AddressBookEntry, ULONG 
       TMapiBuffer<SPropValue> value;
       if (ep().HrGetOneProp(entry.get(), propertyName, value.out()) == S_OK && value.get() &&
           PROP_TYPE(value->ulPropTag) == PT_STRING8 && value->Value.lpszA)
-        result = value->Value.lpszA;
+        result = fromMapiText(value->Value.lpszA);
     }
   }
   return result;
@@ -304,12 +304,12 @@ void TkaMapi::CreateMessage(uint32_t mailbox, TkaEmail* kaEmail) {
       SetMsgTO(message.get(), {kaEmail->toAddr.begin() + 1, kaEmail->toAddr.end()}, MAPI_CC);
   }
 
-  std::string body(kaEmail->body.data(), kaEmail->body.size());
+  std::string body = toMapiText(kaEmail->body);
   SetMessageText(message.get(), body);
 
   FILETIME now = fileTimeNow();
-  std::string subject = kaEmail->subject, messageClass = "IPM.Note",
-              from = kaEmail->fromAddr;
+  std::string subject = toMapiText(kaEmail->subject), messageClass = "IPM.Note",
+              from = toMapiText(kaEmail->fromAddr);
   SPropValue props[10] = {
       stringProp(PR_SUBJECT, subject),
       stringProp(PR_MESSAGE_CLASS, messageClass),
@@ -395,7 +395,7 @@ HRESULT TkaMapi::addRecipients(IMessage* pmsg, const std::vector<std::string>& t
     }
     // A name with a number in brackets, or a bare number: no Internet
     // address, but the text still names the recipient in the filed copy.
-    names[i] = texts[i];
+    names[i] = toMapiText(texts[i]);
     size_t b = names[i].find_first_not_of(" \t"), e = names[i].find_last_not_of(" \t");
     names[i] = b == std::string::npos ? "" : names[i].substr(b, e - b + 1);
     if (names[i].empty())

@@ -58,6 +58,14 @@ const CoClassDesc& coClass(const CLSID& clsid) {
   throw std::logic_error("The type library has no class " + guidToString(clsid));
 }
 
+/// The add-in key's path below HKEY_CURRENT_USER: the pattern's leading
+/// backslash names the root itself, which Win32's registry calls refuse in
+/// a subkey (ERROR_BAD_PATHNAME).
+std::string belowRoot(const std::string& path) {
+  const size_t start = path.find_first_not_of('\\');
+  return start == std::string::npos ? std::string() : path.substr(start);
+}
+
 } // namespace
 
 TOfficeAddInFactory::TOfficeAddInFactory(const CLSID& ClassID, TOfficeHostApps SupportedApps,
@@ -116,8 +124,9 @@ void TOfficeAddInFactory::unregisterClass() {
 
 void TOfficeAddInFactory::RegisterAddIn(const std::string& path) {
   Key key;
-  if (reg::RegCreateKeyExA(reg::HKEY_CURRENT_USER, path.c_str(), 0, nullptr, reg::REG_OPTION_NON_VOLATILE,
-                           reg::KEY_WRITE | reg::KEY_READ, nullptr, &key.h, nullptr) != reg::ERROR_SUCCESS)
+  if (reg::RegCreateKeyExA(reg::HKEY_CURRENT_USER, belowRoot(path).c_str(), 0, nullptr,
+                           reg::REG_OPTION_NON_VOLATILE, reg::KEY_WRITE | reg::KEY_READ, nullptr,
+                           &key.h, nullptr) != reg::ERROR_SUCCESS)
     throw std::runtime_error("");
   setString(key.h, "FriendlyName", FFriendlyName, path);
   setString(key.h, "Description", Description(), path);
@@ -128,8 +137,8 @@ void TOfficeAddInFactory::RegisterAddIn(const std::string& path) {
 void TOfficeAddInFactory::ReallyDeleteRegKey(const std::string& path) {
   {
     Key key;
-    if (reg::RegOpenKeyExA(reg::HKEY_CURRENT_USER, path.c_str(), 0, reg::KEY_ALL_ACCESS, &key.h) !=
-        reg::ERROR_SUCCESS)
+    if (reg::RegOpenKeyExA(reg::HKEY_CURRENT_USER, belowRoot(path).c_str(), 0, reg::KEY_ALL_ACCESS,
+                           &key.h) != reg::ERROR_SUCCESS)
       return;
     std::vector<std::string> names;
     for (reg::DWORD i = 0;; ++i) {
@@ -143,7 +152,7 @@ void TOfficeAddInFactory::ReallyDeleteRegKey(const std::string& path) {
     for (const std::string& name : names)
       reg::RegDeleteValueA(key.h, name.c_str());
   }
-  reg::RegDeleteTreeA(reg::HKEY_CURRENT_USER, path.c_str());
+  reg::RegDeleteTreeA(reg::HKEY_CURRENT_USER, belowRoot(path).c_str());
 }
 
 } // namespace quorvel

@@ -24,23 +24,15 @@ add_library(quorvel_addin STATIC
   unResources_win32.cpp)
 target_link_libraries(quorvel_addin PUBLIC quorvel_com user32 gdi32 advapi32)
 
-# Parts whose Windows build may not exist yet are replaced by the stand-ins
-# of standin_win32/ (see the README there) until it does.
-if(TARGET quorvel_composer AND TARGET quorvel_emapi)
-  target_link_libraries(quorvel_addin PUBLIC quorvel_composer quorvel_emapi)
+target_link_libraries(quorvel_addin PUBLIC quorvel_emapi quorvel_util quorvel_registry)
+
+# The composer is linked once it builds for Windows; until then the stand-ins
+# of standin_win32/ (see the README there) take its place.
+if(TARGET quorvel_composer)
+  target_link_libraries(quorvel_addin PUBLIC quorvel_composer)
 else()
   target_include_directories(quorvel_addin BEFORE PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/standin_win32)
   target_sources(quorvel_addin PRIVATE standin_win32/standins_win32.cpp)
-endif()
-if(TARGET quorvel_util)
-  target_link_libraries(quorvel_addin PUBLIC quorvel_util)
-else()
-  target_sources(quorvel_addin PRIVATE ${CMAKE_SOURCE_DIR}/src/util/unCharacterMap.cpp)
-endif()
-if(TARGET quorvel_registry)
-  target_link_libraries(quorvel_addin PUBLIC quorvel_registry)
-else()
-  target_sources(quorvel_addin PRIVATE standin_win32/winreg_win32.cpp)
 endif()
 
 # The library the hosts load: Quorvel.dll, its exports named and numbered by

@@ -1,7 +1,8 @@
 // The COM layer on the real ole32 and oleaut32 under Wine: ids, BSTR and
 // VARIANT round trips, a description-served IDispatch called through the
-// system's IDispatch, and Quorvel.dll registered and created through
-// CoCreateInstance. Usage: com_on_ole32 PATH-OF-Quorvel.dll
+// system's IDispatch, a connection point with a sink of the system's kind,
+// and Quorvel.dll registered and created through CoCreateInstance.
+// Usage: com_on_ole32 PATH-OF-Quorvel.dll
 #include "addin/VaskAddin_TLB.h"
 #include "com/connpoint.h"
 #include "com/dispatch.h"
@@ -207,6 +208,68 @@ void servedDispatchThroughTheSystemsVtable() {
   calc.get()->Release();
 }
 
+// ---- Connection points: our container, a sink written against the system -
+
+const com::IID DIID_TickEvents = com::makeGuid("6A0B1C52-3F0E-4D8B-9E43-2B6C1D0E9F72");
+
+class Ticker : public com::Object<com::IConnectionPointContainer> {
+public:
+  com::HRESULT QUORVEL_STDCALL EnumConnectionPoints(com::IEnumConnectionPoints**) override {
+    return E_NOTIMPL;
+  }
+  com::HRESULT QUORVEL_STDCALL FindConnectionPoint(const com::IID& riid,
+                                                   com::IConnectionPoint** pp) override {
+    return com::findConnectionPoint({&ticks}, riid, pp);
+  }
+  com::ConnectionPoint ticks{*this, DIID_TickEvents};
+};
+
+// A sink as the system's own code writes one: the system's IDispatch.
+class SystemSink : public ::IDispatch {
+public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    *ppv = IsEqualIID(riid, ::IID_IUnknown) || IsEqualIID(riid, ::IID_IDispatch) ? this : nullptr;
+    if (!*ppv) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ::ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, ::VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    lastId = id;
+    if (params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) lastValue = params->rgvarg[0].lVal;
+    return S_OK;
+  }
+  ULONG refs = 1;
+  DISPID lastId = 0;
+  LONG lastValue = 0;
+};
+
+void connectionPointsAcrossTheSystemsVtables() {
+  com::ComPtr<Ticker> ticker(new Ticker);
+  auto* container = reinterpret_cast<::IConnectionPointContainer*>(
+      static_cast<com::IConnectionPointContainer*>(ticker.get()));
+  ::IConnectionPoint* point = nullptr;
+  CHECK(container->FindConnectionPoint(reinterpret_cast<const ::IID&>(DIID_TickEvents), &point) ==
+        S_OK);
+  if (!point) return;
+  SystemSink sink;
+  DWORD cookie = 0;
+  CHECK(point->Advise(&sink, &cookie) == S_OK && cookie != 0);
+  CHECK(sink.refs == 2);
+  CHECK(ticker->ticks.fire(3, {com::Variant(9)}) == S_OK);
+  CHECK(sink.lastId == 3 && sink.lastValue == 9);
+  CHECK(point->Unadvise(cookie) == S_OK);
+  CHECK(sink.refs == 1);
+  point->Release();
+}
+
 // ---- Quorvel.dll registered and created through ole32 ----------------------
 
 std::wstring windowsPath(const char* path) {
@@ -255,6 +318,15 @@ void onStartupCompleteHasItsSlot(::ITypeLib* typeLib) {
   methods->Release();
 }
 
+// The Outlook add-in key's LoadBehavior, or -1 when the key or value is missing.
+LONG outlookLoadBehavior() {
+  DWORD value = 0, size = sizeof value;
+  const LONG rc = ::RegGetValueW(HKEY_CURRENT_USER,
+                                 L"Software\\Microsoft\\Office\\Outlook\\AddIns\\VaskAddin.VaskAddin_",
+                                 L"LoadBehavior", RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return rc == ERROR_SUCCESS ? LONG(value) : -1;
+}
+
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
 HRESULT callEntry(HMODULE library, const char* name) {
@@ -276,6 +348,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
   CHECK(registered.find(L' ') == std::wstring::npos);
   CHECK(_wcsicmp(registered.c_str(), path.c_str()) == 0 || path.find(L' ') != std::wstring::npos);
   CHECK(classesValue(L"VaskAddin.VaskAddin_\\Clsid") == L"{BC2445F7-9514-49B2-90E6-C22FA2A94F1C}");
+  CHECK(outlookLoadBehavior() == 3);
 
   // Our layer finds the class by its ProgID, as ole32 does.
   com::CLSID found{};
@@ -315,6 +388,7 @@ void libraryRegistersAndCreates(const std::wstring& path) {
 
   CHECK(callEntry(library, "DllUnregisterServer") == S_OK);
   CHECK(classesValue(clsidKey + L"\\InprocServer32") == L"<none>");
+  CHECK(outlookLoadBehavior() == -1);
   ::FreeLibrary(library);
 }
 
@@ -340,6 +414,7 @@ int main(int argc, char** argv) {
   idsAreTheSystemOnes();
   stringsAndVariantsRoundTrip();
   servedDispatchThroughTheSystemsVtable();
+  connectionPointsAcrossTheSystemsVtables();
   libraryRegistersAndCreates(windowsPath(argv[1]));
   blankPathRegistersShort(windowsPath(argv[1]));
   ::CoUninitialize();

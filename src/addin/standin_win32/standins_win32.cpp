@@ -1,8 +1,7 @@
-// The stand-ins' definitions: no composer window, no credit query, no mail
-// library (see README.md in this folder).
+// The stand-ins' definitions: no composer window and no credit query (see
+// README.md in this folder).
 #include "composer/unGetCreditThread.h"
 #include "composer/unSMSForm.h"
-#include "Emapi/unMapiLib.h"
 
 namespace quorvel {
 
@@ -15,7 +14,5 @@ int TGetCreditThread::runningCount() { return 0; }
 int32_t clientTimeOutSeconds(const TGatewayClientOptions& options) {
   return options.timeOutSeconds;
 }
-
-bool mapiLibraryLoaded() { return false; }
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 // The HTTP client over the real WinINet: a form POST to a loopback server
-// and its answer, then a port where nobody listens.
-// Usage: http_client_round_trip PORT REFUSED_PORT
+// and its answer, a port where nobody listens,
+// and HTTPS to a server with a self-signed certificate.
+// Usage: http_client_round_trip PORT REFUSED_PORT TLS_PORT
 #include "http/unHTTPClient.h"
 
 #include "platformCheck.h"
@@ -48,14 +49,35 @@ void refused(const std::string& port) {
     std::fprintf(stderr, "  error %d: %s\n", int(client.errorcode), client.errormessage.c_str());
 }
 
+// HTTPS to a server whose certificate is self-signed and names another
+// host: the client's default flags accept both, without a dialog; without
+// accepting an unknown issuer the send fails with WinINet's code for it.
+void secure(const std::string& port) {
+  const struct {
+    bool acceptUnknownIssuer;
+    const char* answer;
+    int32_t error;
+  } cases[] = {{true, "<answer>a=1</answer>", 0}, {false, "", 12045}};
+  for (const auto& c : cases) {
+    quorvel::TkaHTTPClient client;
+    client.popforcert = false;
+    client.acceptinvalidca = c.acceptUnknownIssuer;
+    const std::string answer = client.postData("https://127.0.0.1:" + port + "/secure", "a=1");
+    CHECK(answer == c.answer);
+    if (!CHECK(client.errorcode == c.error))
+      std::fprintf(stderr, "  error %d: %s\n", int(client.errorcode), client.errormessage.c_str());
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: http_client_round_trip PORT REFUSED_PORT\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: http_client_round_trip PORT REFUSED_PORT TLS_PORT\n");
     return 2;
   }
   postAndAnswer(argv[1]);
   refused(argv[2]);
+  secure(argv[3]);
   return quorvel::wintest::failures();
 }

@@ -1,26 +1,35 @@
 #!/usr/bin/env python3
 """Runs the HTTP client program under Wine against a loopback server of its
-own (port 0), and a port where nobody listens.
+own (port 0), a port where nobody listens, and an HTTPS server on loopback
+whose certificate is self-signed for another name (made with openssl).
 
 Usage: httpLoopback.py WINE_RUN PROGRAM
 The server answers every POST with its body inside <answer>...</answer> and
 keeps the requests it saw, which this script checks after the program ends."""
+import os
 import socket
+import ssl
 import subprocess
 import sys
+import tempfile
 import threading
 
 requests = []
 
 
-def serve(listener):
+def serve(listener, context=None):
     while True:
         try:
             conn, _ = listener.accept()
         except OSError:
             return
-        with conn:
-            handle(conn)
+        try:
+            if context:
+                conn = context.wrap_socket(conn, server_side=True)
+            with conn:
+                handle(conn)
+        except (OSError, ssl.SSLError):
+            pass  # a client that gave up on the handshake
 
 
 def handle(conn):
@@ -53,23 +62,40 @@ def free_port():
         return s.getsockname()[1]
 
 
-def main():
-    run, program = sys.argv[1:3]
+def listen(context=None):
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(8)
-    threading.Thread(target=serve, args=(listener,), daemon=True).start()
-    port = listener.getsockname()[1]
+    threading.Thread(target=serve, args=(listener, context), daemon=True).start()
+    return listener
+
+
+def tls_context(folder):
+    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=gateway.invalid", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+def main():
+    run, program = sys.argv[1:3]
+    with tempfile.TemporaryDirectory() as folder:
+        plain, secure = listen(), listen(tls_context(folder))
     refused = free_port()
     # Wine's WinINet honours the proxy variables; loopback goes direct.
-    env = {k: v for k, v in __import__("os").environ.items() if "proxy" not in k.lower()}
-    rc = subprocess.call([run, program, str(port), str(refused)], env=env)
-    listener.close()
+    env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
+    rc = subprocess.call([run, program, str(plain.getsockname()[1]), str(refused),
+                          str(secure.getsockname()[1])], env=env)
+    plain.close()
+    secure.close()
     if rc != 0:
         print(f"the program failed: {rc}")
         return rc
-    if len(requests) != 1:
-        print(f"the server saw {len(requests)} requests, not 1")
+    if len(requests) != 2:
+        print(f"the servers saw {len(requests)} requests, not 2")
         return 1
     line, headers, body = requests[0]
     expected = ("POST /gateway/send?x=1 HTTP/1.1",

@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+#include <windows.h>
+
 namespace {
 
 void exportsBound(bool present) {
@@ -65,6 +67,17 @@ void standIn() {
                  withExpectedArguments);
 }
 
+// The library's 8-bit text is in the ANSI code page; the system's is UTF-8.
+void textForTheLibrary() {
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
+                           "e";
+  CHECK(quorvel::fromMapiText(quorvel::toMapiText(utf8).c_str()) == utf8);
+  CHECK(quorvel::fromMapiText(nullptr).empty());
+  if (::GetACP() == 1252)
+    CHECK(quorvel::toMapiText(utf8) == "Gr\xFC\xDF"
+                                       "e");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,5 +88,6 @@ int main(int argc, char** argv) {
   }
   exportsBound(std::strcmp(mode, "present") == 0);
   failsQuietly();
+  textForTheLibrary();
   return quorvel::wintest::failures();
 }

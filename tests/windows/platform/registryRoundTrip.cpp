@@ -99,6 +99,23 @@ void settingsRoutines() {
   CHECK(quorvel::kaLoadFromreg(path, "Absent", "fallback") == "fallback");
 }
 
+// Empty path parts are ignored, as the file store ignores them.
+void pathSpellings() {
+  wr::HKEY key = nullptr;
+  CHECK(wr::RegCreateKeyExA(wr::HKEY_CURRENT_USER, "\\Software\\QuorvelWineTest\\\\Spelt\\", 0,
+                            nullptr, 0, wr::KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) == wr::ERROR_SUCCESS);
+  wr::RegCloseKey(key);
+  for (const char* path : {"Software\\QuorvelWineTest\\Spelt", "\\Software\\QuorvelWineTest\\Spelt",
+                           "Software\\\\QuorvelWineTest\\Spelt\\"}) {
+    key = nullptr;
+    if (!CHECK(wr::RegOpenKeyExA(wr::HKEY_CURRENT_USER, path, 0, wr::KEY_READ, &key) ==
+               wr::ERROR_SUCCESS))
+      std::fprintf(stderr, "  path: %s\n", path);
+    wr::RegCloseKey(key);
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +136,7 @@ int main(int argc, char** argv) {
   enumerate(key);
   CHECK(wr::RegCloseKey(key) == wr::ERROR_SUCCESS);
   settingsRoutines();
+  pathSpellings();
 
   if (!keep) {
     CHECK(wr::RegDeleteTreeA(wr::HKEY_CURRENT_USER, kTop) == wr::ERROR_SUCCESS);
