@@ -38,12 +38,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# waits SECONDS COMMAND...: retries COMMAND until it succeeds, for at most
-# SECONDS seconds.
+# waits SECONDS COMMAND...: retries COMMAND while it fails with status 1,
+# for at most SECONDS seconds; any other failure ends the wait at once.
 waits() {
   limit=$(($(date +%s) + $1))
   shift
-  until "$@"; do
+  while :; do
+    rc=0
+    "$@" || rc=$?
+    [ "$rc" = 1 ] || return "$rc"
     [ "$(date +%s)" -lt "$limit" ] || return 1
     sleep 0.2
   done
@@ -74,11 +77,13 @@ scripts/wine-run.sh "$program" >>"$work/wine.log" 2>&1 &
 app=$!
 
 find_window() {
+  # A program that ended has no window to wait for.
+  kill -0 "$app" 2>/dev/null || { echo "$program ended before showing \"$title\"" >&2; return 2; }
   xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | awk '{ print $1; exit }' >"$work/window"
   [ -s "$work/window" ]
 }
 if ! waits "$timeout" find_window; then
-  echo "No window \"$title\" within $timeout s; windows on the display:" >&2
+  echo "No window \"$title\" (waited at most $timeout s); windows on the display:" >&2
   xwininfo -root -tree >&2 || true
   cat "$work/wine.log" >&2
   exit 1
