@@ -1,47 +1,70 @@
-// The composer window on Windows, for now a placeholder so that the library
-// links: showing it says so in a message box, and nothing is sent.
+// The composer window as the add-in hosts it on the host's thread, and the
+// add-in's own message box, in plain Win32.
 #include "addin/unComposerHost.h"
 
-#include "util/unTextCodec.h"
-
-#include <windows.h>
-
-#include <utility>
+#include "composer/unSMSForm_win32.h"
 
 namespace quorvel {
 
 namespace {
 
-TComposerMaker composerMaker;
-TErrorBox errorBox;
+TComposerMaker& composerMaker() {
+  static TComposerMaker maker;
+  return maker;
+}
 
-void messageBox(const std::string& text, UINT icon) {
-  const std::u16string wide = utf8ToUtf16(text);
-  ::MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), L"SMS Composer",
-                MB_OK | icon);
+TErrorBox& errorBox() {
+  static TErrorBox box;
+  return box;
 }
 
 } // namespace
 
-void createComposer() {}
+void setComposerMaker(TComposerMaker maker) { composerMaker() = std::move(maker); }
 
-void destroyComposer() {}
+void setErrorBox(TErrorBox box) { errorBox() = std::move(box); }
 
-void showComposer() { messageBox("SMS Composer", MB_ICONINFORMATION); }
-
-std::string composerNotifyOn() { return {}; }
-
-void sendReminderThroughComposer(const std::string&) {}
-
-void showAddInError(const std::string& text) {
-  if (errorBox)
-    errorBox(text);
-  else
-    messageBox(text, MB_ICONERROR);
+void createComposer() {
+  // The window lives on the host's thread and takes its keys through that
+  // thread's message loop; it has no owner, so it stays out of the host's way.
+  destroyComposer();
+  frmSMSComposer = composerMaker() ? composerMaker()() : new TfrmSMSComposer(nullptr);
 }
 
-void setComposerMaker(TComposerMaker maker) { composerMaker = std::move(maker); }
+void destroyComposer() {
+  // The window's destructor clears frmSMSComposer.
+  delete frmSMSComposer;
+  frmSMSComposer = nullptr;
+}
 
-void setErrorBox(TErrorBox box) { errorBox = std::move(box); }
+void showComposer() {
+  if (TfrmSMSComposer* form = frmSMSComposer)
+    form->show();
+}
+
+std::string composerNotifyOn() {
+  return frmSMSComposer ? frmSMSComposer->notifyOnText() : std::string();
+}
+
+void sendReminderThroughComposer(const std::string& msg) {
+  TfrmSMSComposer* form = frmSMSComposer;
+  if (!form)
+    return;
+  // A reminder may come before the window was ever shown: the balance that
+  // the send is checked against is then asked for first, without dialogs.
+  if (form->credits.empty())
+    form->getCredits(false);
+  if (frmSMSComposer != form)
+    return;
+  form->sendSMS(form->notifPhoneText(), msg);
+}
+
+void showAddInError(const std::string& text) {
+  if (errorBox()) {
+    errorBox()(text);
+    return;
+  }
+  MessageBoxW(nullptr, toWide(text).c_str(), L"Error", MB_OK | MB_ICONERROR);
+}
 
 } // namespace quorvel

@@ -6,8 +6,6 @@
 
 #include <QObject>
 
-#include <memory>
-#include <vector>
 
 namespace quorvel {
 
@@ -29,7 +27,7 @@ public:
   /// Cancels every query still out; their outcomes are dropped.
   void cancelAll();
   /// Queries started and not yet handed to the window.
-  int pending() const { return static_cast<int>(queries_.size()); }
+  int pending() const { return queries_.pending(); }
 
 public slots:
   /// Hands every outcome that is ready to the window.
@@ -37,7 +35,7 @@ public slots:
 
 private:
   TfrmSMSComposer* form_;
-  std::vector<std::shared_ptr<TGetCreditThread>> queries_;
+  TCreditQueries queries_;
 };
 
 } // namespace quorvel

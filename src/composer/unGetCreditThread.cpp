@@ -3,6 +3,7 @@
 
 #include "util/unDate.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <new>
 #include <thread>
@@ -118,6 +119,34 @@ int TGetCreditThread::runningCount() {
   RunningQueries& all = runningQueries();
   std::lock_guard<std::mutex> lock(all.mutex);
   return all.count;
+}
+
+TCreditQueries::~TCreditQueries() { cancelAll(); }
+
+void TCreditQueries::start(const TGatewaySettings& settings, const TGatewayClientOptions& options,
+                           TGetCreditThread::Notify notify) {
+  queries_.push_back(TGetCreditThread::start(settings, options, std::move(notify)));
+}
+
+void TCreditQueries::cancelAll() {
+  for (const auto& query : queries_)
+    query->cancel();
+  queries_.clear();
+}
+
+std::vector<std::pair<uint64_t, TCreditOutcome>> TCreditQueries::takeReady() {
+  std::vector<std::pair<uint64_t, TCreditOutcome>> ready;
+  for (auto it = queries_.begin(); it != queries_.end();) {
+    if (std::optional<TCreditOutcome> outcome = (*it)->takeOutcome()) {
+      ready.emplace_back((*it)->finishOrder(), std::move(*outcome));
+      it = queries_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  std::sort(ready.begin(), ready.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return ready;
 }
 
 } // namespace quorvel

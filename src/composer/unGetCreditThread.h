@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace quorvel {
 
@@ -67,6 +69,31 @@ private:
   bool cancelled_ = false;               // guarded by mutex_
   std::optional<TCreditOutcome> outcome_; // guarded by mutex_
   uint64_t finishOrder_ = 0;             // guarded by mutex_
+};
+
+/// The window's list of background credit queries. Each query rings
+/// `notify` when its outcome is ready; the window's thread then takes the
+/// outcomes with takeReady. Destroying the list cancels every query still out.
+class TCreditQueries {
+public:
+  TCreditQueries() = default;
+  ~TCreditQueries();
+  TCreditQueries(const TCreditQueries&) = delete;
+  TCreditQueries& operator=(const TCreditQueries&) = delete;
+
+  /// Starts one query with \p settings, read by the caller on the window's thread.
+  void start(const TGatewaySettings& settings, const TGatewayClientOptions& options,
+             TGetCreditThread::Notify notify);
+  /// Cancels every query still out; their outcomes are dropped.
+  void cancelAll();
+  /// Queries started and not yet taken.
+  int pending() const { return static_cast<int>(queries_.size()); }
+  /// The outcomes that are ready with their finish order, in the order their
+  /// queries ended; those queries leave the list.
+  std::vector<std::pair<uint64_t, TCreditOutcome>> takeReady();
+
+private:
+  std::vector<std::shared_ptr<TGetCreditThread>> queries_;
 };
 
 } // namespace quorvel

@@ -30,7 +30,7 @@ DWORD answerInternetError(DWORD error) {
   if (question.empty())
     return wininet::ERROR_CANCELLED; // nothing to decide: the request fails, never resent
   const MsgResult answer = dialogOwner->messageBox(
-      question, dialogOwner->windowTitle().toStdString(), MsgIcon::warning, MsgButtons::yesNo);
+      question, TSMSComposerLogic::caption, MsgIcon::warning, MsgButtons::yesNo);
   return answer == MsgResult::yes ? wininet::ERROR_SUCCESS : wininet::ERROR_CANCELLED;
 }
 

@@ -4,12 +4,10 @@
 #include "composer/unComlog.h"
 #include "composer/unCreditReceiver.h"
 #include "composer/unInternetErrorDialog.h"
-#include "composer/unSMSStatus.h"
-#include "util/unSMSParts.h"
-#include "util/unTextCodec.h"
-#include "util/unStrings.h"
 
 #include <QApplication>
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -38,7 +36,7 @@ std::string toStd(const QString& s) { return s.toStdString(); }
 
 TfrmSMSComposer::TfrmSMSComposer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("frmSMSComposer");
-  setWindowTitle("KAVRI SMS");
+  setWindowTitle(caption);
   QIcon icon;
   for (const char* size : {"16", "32", "48"})
     icon.addFile(QString(":/composer/icons/kavri-sms-%1.png").arg(size));
@@ -57,7 +55,8 @@ TfrmSMSComposer::TfrmSMSComposer(QWidget* parent) : QWidget(parent, Qt::Window) 
   buildSettingsPage();
   buildLogPage();
 
-  createMapi();
+  // The window parents the mail layer's dialogs.
+  createMapi(uintptr_t(winId()));
   eTo->clear();
   eCC->clear();
   re->clear();
@@ -163,16 +162,11 @@ void TfrmSMSComposer::fitAddressFields() {
   }
 }
 
-void TfrmSMSComposer::updateStatus() {
-  const std::size_t n = countStatusCharacters(toStd(re->toPlainText()));
-  const auto texts = statusPanelTexts(n, credits);
+void TfrmSMSComposer::showStatusPanels(const std::array<std::string, 4>& texts,
+                                       const std::string& smsToolTip) {
   for (int i = 0; i < 4; ++i)
     statusPanels_[i]->setText(QString::fromStdString(texts[i]));
-  // The parts are those of the text as "&Send" passes it on.
-  std::string recip;
-  std::string msg;
-  sendArguments(recip, msg);
-  statusPanels_[1]->setToolTip(QString::fromStdString(smsPartsDescription(smsParts(msg))));
+  statusPanels_[1]->setToolTip(QString::fromStdString(smsToolTip));
 }
 
 std::string TfrmSMSComposer::statusPanelToolTip(int index) const {
@@ -194,10 +188,6 @@ void TfrmSMSComposer::setComlogText(const std::string& text) {
   mComlog->setPlainText(s);
 }
 
-void TfrmSMSComposer::appendComlogText(const std::string& text) {
-  setComlogText(comlogText() + text);
-}
-
 std::string TfrmSMSComposer::comlogText() const {
   QString s = mComlog->toPlainText();
   s.replace('\n', "\r\n");
@@ -216,30 +206,50 @@ void TfrmSMSComposer::limitComlog() {
   limitingLog_ = false;
 }
 
-void TfrmSMSComposer::showComposerPage() { PageControl->setCurrentWidget(tsComposer); }
-
-void TfrmSMSComposer::showSettingsPage() { PageControl->setCurrentWidget(tsSettings); }
-
-void TfrmSMSComposer::sendArguments(std::string& recip, std::string& msg) const {
-  msg = trim(utf16ToUtf8(singleline(re->toPlainText().toStdU16String())));
-  recip = trim(toStd(eTo->text())) + ";" + trim(toStd(eCC->text()));
+void TfrmSMSComposer::showPage(TComposerPage page) {
+  switch (page) {
+  case TComposerPage::composer: PageControl->setCurrentWidget(tsComposer); break;
+  case TComposerPage::settings: PageControl->setCurrentWidget(tsSettings); break;
+  case TComposerPage::comlog: PageControl->setCurrentWidget(tsComlog); break;
+  }
 }
 
-void TfrmSMSComposer::send() {
-  std::string recip;
-  std::string msg;
-  sendArguments(recip, msg);
-  runCommand([&] { sendSMS(recip, msg); });
+void TfrmSMSComposer::hideWindow() { hide(); }
+
+void TfrmSMSComposer::closeWindow() { close(); }
+
+std::string TfrmSMSComposer::fieldText(TComposerField field) const {
+  switch (field) {
+  case TComposerField::to: return toStd(eTo->text());
+  case TComposerField::cc: return toStd(eCC->text());
+  case TComposerField::editor: return toStd(re->toPlainText());
+  case TComposerField::serverURL: return toStd(eServerURL->text());
+  case TComposerField::userName: return toStd(eUserName->text());
+  case TComposerField::password: return toStd(ePass->text());
+  case TComposerField::notifPhone: return toStd(eNotifPhoneNumber->text());
+  case TComposerField::eventSel: return toStd(cbEventSel->currentText());
+  }
+  return {};
 }
 
-void TfrmSMSComposer::applyAddressSelection(const std::vector<std::string>& selection) {
-  if (selection.empty())
-    return;
-  eTo->setText(QString::fromStdString(selection.front()));
-  QString cc = eCC->text();
-  for (std::size_t i = 1; i < selection.size(); ++i)
-    cc += QString::fromStdString(selection[i]) + "; ";
-  eCC->setText(cc);
+void TfrmSMSComposer::setFieldText(TComposerField field, const std::string& text) {
+  const QString s = QString::fromStdString(text);
+  switch (field) {
+  case TComposerField::to: eTo->setText(s); break;
+  case TComposerField::cc: eCC->setText(s); break;
+  case TComposerField::editor: re->setPlainText(s); break;
+  case TComposerField::serverURL: eServerURL->setText(s); break;
+  case TComposerField::userName: eUserName->setText(s); break;
+  case TComposerField::password: ePass->setText(s); break;
+  case TComposerField::notifPhone: eNotifPhoneNumber->setText(s); break;
+  case TComposerField::eventSel: cbEventSel->setCurrentText(s); break;
+  }
 }
+
+bool TfrmSMSComposer::notifyChecked() const { return cbNotify->isChecked(); }
+
+void TfrmSMSComposer::setNotifyChecked(bool checked) { cbNotify->setChecked(checked); }
+
+bool TfrmSMSComposer::priorityChecked() const { return tbPriority->isChecked(); }
 
 } // namespace quorvel

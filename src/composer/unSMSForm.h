@@ -1,12 +1,16 @@
 // The composer window: write, address, send, save, open and print an SMS.
 #pragma once
 
-#include "composer/unCreditQuery.h"
-#include "composer/unDialogs.h"
-#include "composer/unGatewayRequest.h"
+#ifdef _WIN32
+// Windows has no Qt: the window there is the Win32 one, under the same name.
+#include "composer/unSMSForm_win32.h"
+#else
+
+#include "composer/unSMSComposerLogic.h"
 
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,16 +37,16 @@ class QToolButton;
 namespace quorvel {
 
 class TCreditQueryReceiver;
-class TkaMapi;
 
 /// The add-in's one window. Page "SMS Composer" writes and addresses a
 /// message, page "SMS Settings" holds the gateway and notification settings,
 /// page "Communication Log" shows the last gateway exchange.
 ///
-/// Every dialog goes through one virtual method (showMessage, messageBox,
-/// saveFileDialog, openFileDialog), and the printer through preparePrinter,
-/// so that a subclass can answer them without a window.
-class TfrmSMSComposer : public QWidget {
+/// The behaviour is TSMSComposerLogic's; this class supplies the Qt
+/// controls. Every dialog goes through one virtual method (showMessage,
+/// messageBox, saveFileDialog, openFileDialog), and the printer through
+/// preparePrinter, so that a subclass can answer them without a window.
+class TfrmSMSComposer : public QWidget, public TSMSComposerLogic {
   Q_OBJECT
 
 public:
@@ -112,97 +116,44 @@ public:
   QSplitter* Splitter1 = nullptr;
   QPlainTextEdit* mOutboxStore = nullptr;
 
-  // --- Window state ------------------------------------------------------------
-  /// Last credit balance: empty, a decimal number or "unlimited".
-  std::string credits;
-  /// Keep the window open after a failed send.
-  bool donthide = false;
-  /// The mail layer (address book and Sent Items); null while there is none.
-  TkaMapi* myMapi = nullptr;
-
   // --- Status bar and log -------------------------------------------------------
-  /// Refreshes the four status panels from the editor text and `credits`.
-  void updateStatus();
-  /// Text of status panel \p index (0 to 3).
-  std::string statusPanelText(int index) const;
+  std::string statusPanelText(int index) const override;
   /// Tooltip of status panel \p index; the "SMS" panel's tells the parts
   /// and coding the text will travel in.
   std::string statusPanelToolTip(int index) const;
-  /// Replaces the log's whole text (UTF-8; CR LF and LF both end a line).
-  void setComlogText(const std::string& text);
-  /// Appends \p text to the log's text, without starting a new line.
-  void appendComlogText(const std::string& text);
-  /// The log's text, lines separated by CR LF.
-  std::string comlogText() const;
+  void setComlogText(const std::string& text) override;
+  std::string comlogText() const override;
 
-  // --- Settings ---------------------------------------------------------------
-  /// Reads the six settings into their controls, the current texts as defaults.
-  void loadSettings();
-  /// Writes the six settings from their controls. When the settings file
-  /// is damaged nothing is written, and the first save that meets a given
-  /// damage says so (file and line) in a message dialog.
-  void saveSettings();
-
-  // --- Commands -----------------------------------------------------------------
-  /// "&Send": the editor's text on one line, trimmed, to "To;Cc".
-  void send();
-  /// What "&Send" passes to sendSMS: trimmed To, ";", trimmed Cc as \p recip;
-  /// the editor text without tabs and line breaks, trimmed, as \p msg.
-  void sendArguments(std::string& recip, std::string& msg) const;
-  /// "&Open": reads a message file into the fields.
-  void openMessage();
-  /// "&Save": writes the fields to a message file.
-  void saveMessage();
-  /// "&Print": prints the editor's content as one job, without a dialog.
-  void printMessage();
-  /// Fills the address fields from an address-book selection: the first entry
-  /// replaces To, each further one is appended to Cc followed by "; ".
-  void applyAddressSelection(const std::vector<std::string>& selection);
-
-  // --- Gateway (credit query and sending) -----------------------------------------
-  /// Asks the gateway for the credit balance; \p warn shows the outcome.
-  void getCredits(bool warn);
-  /// Sends \p msg to the ";"-separated recipients \p recip.
-  void sendSMS(const std::string& recip, const std::string& msg);
-  /// Starts the background credit query run at each showing of the window.
-  void startCreditQuery();
-  /// Posts one send request whose action fields are \p postlist and returns
-  /// the gateway's answer, or "[ERROR]" + CR LF + the reason when the
-  /// request failed; then refreshes the balance silently.
-  std::string postSMSMessages2(const std::string& postlist);
-  /// The server URL, user name and password as the settings page holds them now.
-  TGatewaySettings gatewaySettings() const;
-  /// Applies a credit query's outcome on the window's thread: a balance
-  /// newer than the one shown (by \p order, TGetCreditThread::stampAnswer)
-  /// replaces it; the status bar is refreshed in every case.
-  void applyCreditOutcome(const TCreditOutcome& outcome, uint64_t order);
-  /// Background credit queries started and not handed back yet.
-  int pendingCreditQueries() const;
-  /// How the background queries set up their clients. Their time-out bounds
-  /// how long shutdown may wait for them; they never show a dialog.
-  TGatewayClientOptions creditQueryOptions{0, false};
+  // --- Commands and gateway -------------------------------------------------------
+  void printMessage() override;
+  void startCreditQuery() override;
+  int pendingCreditQueries() const override;
 
   // --- Dialogs --------------------------------------------------------------------
-  /// A plain message dialog with an OK button.
-  virtual void showMessage(const std::string& text);
-  /// A message box with caption, icon and buttons; returns the button pressed.
-  virtual MsgResult messageBox(const std::string& text, const std::string& caption,
-                               MsgIcon icon, MsgButtons buttons = MsgButtons::ok);
-  /// A save dialog; returns the chosen path, or "" when cancelled.
-  virtual std::string saveFileDialog(const TFileDialogOptions& options);
-  /// An open dialog; returns the chosen path, or "" when cancelled.
-  virtual std::string openFileDialog(const TFileDialogOptions& options);
+  void showMessage(const std::string& text) override;
+  MsgResult messageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                       MsgButtons buttons = MsgButtons::ok) override;
+  std::string saveFileDialog(const TFileDialogOptions& options) override;
+  std::string openFileDialog(const TFileDialogOptions& options) override;
 
 protected:
-  /// Shows the address-book dialog and applies its selection ("&To:", "&Cc:",
-  /// "&Addressbook").
-  virtual void selectAddresses();
+  void selectAddresses() override;
   /// Points \p printer at the default printer; false when there is none.
   virtual bool preparePrinter(QPrinter& printer);
-  /// Runs a command of the window; an error it raises is shown in an error
-  /// box (the window's caption, the error's text) instead of leaving the
-  /// event handler.
-  void runCommand(const std::function<void()>& command);
+
+  std::string fieldText(TComposerField field) const override;
+  void setFieldText(TComposerField field, const std::string& text) override;
+  bool notifyChecked() const override;
+  void setNotifyChecked(bool checked) override;
+  bool priorityChecked() const override;
+  void showStatusPanels(const std::array<std::string, 4>& texts,
+                        const std::string& smsToolTip) override;
+  void showPage(TComposerPage page) override;
+  void hideWindow() override;
+  void closeWindow() override;
+  void editCommand(TCommandId id) override;
+  bool writeFileReplacing(const std::string& path, const std::string& bytes) override;
+  std::optional<std::string> readWholeFile(const std::string& path) override;
 
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -212,39 +163,29 @@ private:
   void buildComposerPage();
   void buildSettingsPage();
   void buildLogPage();
-  void setupFileActions();
-  void setupEditActions();
-  void setupToolsActions();
-  void setupHelpActions();
+  void setupMenus();
   void setupToolbarActions();
   void setupAddressBars();
-  QAction* makeAction(const QString& text, void (TfrmSMSComposer::*slot)(),
-                      const QKeySequence& shortcut = {});
+  QAction* makeAction(TCommandId id);
+  void addCommands(QWidget* target, const std::vector<TCommandId>& ids);
 
-  void showComposerPage();
-  void showSettingsPage();
-  void applySettings();
-  void saveSettingsReporting();
-  void reportSettingsDamage();
   void limitComlog();
   void fitAddressFields();
   void watch(QObject* watched);
-  void createMapi();
-  void destroyMapi();
-  void fileSentCopy(std::vector<std::string> recipients, const std::string& msg);
 
   QLabel* statusPanels_[4] = {};
   std::vector<QAction*> commands_; // every action with a shortcut
+  std::array<QAction*, 20> actions_{}; // by command, separator left out
   std::vector<QObject*> watched_;  // controls this window filters events of
   bool limitingLog_ = false;
   bool destroying_ = false;
   bool positioned_ = false;
   TCreditQueryReceiver* creditQueries_ = nullptr; // child; made at the first showing
-  uint64_t creditsOrder_ = 0; // answer order of the balance in `credits`
-  std::string reportedDamage_; // the damaged settings file last reported, "" when none
 };
 
 /// The single composer window, created when the add-in connects.
 extern TfrmSMSComposer* frmSMSComposer;
 
 } // namespace quorvel
+
+#endif // _WIN32

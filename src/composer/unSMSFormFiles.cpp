@@ -1,8 +1,5 @@
-// Message files and printing of the composer window.
+// Message files and printing of the composer window, through Qt.
 #include "composer/unSMSForm.h"
-
-#include "composer/unMsgFile.h"
-#include "composer/unTranslate.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -13,51 +10,22 @@
 
 namespace quorvel {
 
-namespace {
-
-TFileDialogOptions msgFileDialog(const std::string& title) {
-  return {translate(title), "Message file (*.msg)|*.msg", ".msg"};
-}
-
-} // namespace
-
-void TfrmSMSComposer::saveMessage() {
-  const std::string path = saveFileDialog(msgFileDialog("Save Message File"));
-  if (path.empty())
-    return;
-  const std::string bytes = encodeMsgFile(
-      {eTo->text().toStdString(), eCC->text().toStdString(), re->toPlainText().toStdString()});
-  // Written beside the target and renamed over it, so a failed write never
-  // leaves a damaged file behind.
+bool TfrmSMSComposer::writeFileReplacing(const std::string& path, const std::string& bytes) {
   QSaveFile file(QString::fromStdString(path));
-  const bool ok = file.open(QIODevice::WriteOnly) &&
-                  file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                      static_cast<qint64>(bytes.size()) &&
-                  file.commit();
-  if (!ok)
-    showMessage(translate("Could not save file"));
+  return file.open(QIODevice::WriteOnly) &&
+         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+             static_cast<qint64>(bytes.size()) &&
+         file.commit();
 }
 
-void TfrmSMSComposer::openMessage() {
-  const std::string path = openFileDialog(msgFileDialog("Select Message File"));
-  if (path.empty())
-    return;
+std::optional<std::string> TfrmSMSComposer::readWholeFile(const std::string& path) {
   QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) {
-    showMessage(translate("Could not open file"));
-    return;
-  }
+  if (!file.open(QIODevice::ReadOnly))
+    return std::nullopt;
   const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    showMessage(translate("Could not open file"));
-    return;
-  }
-  const auto content = decodeMsgFile(bytes.toStdString());
-  if (!content)
-    return;
-  eTo->setText(QString::fromStdString(content->to));
-  eCC->setText(QString::fromStdString(content->cc));
-  re->setPlainText(QString::fromStdString(content->text));
+  if (file.error() != QFileDevice::NoError)
+    return std::nullopt;
+  return bytes.toStdString();
 }
 
 bool TfrmSMSComposer::preparePrinter(QPrinter& printer) {
@@ -71,13 +39,13 @@ bool TfrmSMSComposer::preparePrinter(QPrinter& printer) {
 void TfrmSMSComposer::printMessage() {
   QPrinter printer(QPrinter::HighResolution);
   if (!preparePrinter(printer)) {
-    showMessage("No printer is installed, so the message cannot be printed.");
+    showMessage(noPrinterText);
     return;
   }
-  printer.setDocName(QString::fromStdString("SMS Message " + eTo->text().toStdString()));
+  printer.setDocName(QString::fromStdString(printDocName()));
   re->print(&printer);
   if (printer.printerState() == QPrinter::Error)
-    showMessage("The message could not be printed.");
+    showMessage(printFailedText);
 }
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 // The composer window's three pages and their controls.
 #include "composer/unSMSForm.h"
 
+#include "composer/unComposerTexts.h"
 #include "composer/unSMSSettings.h"
 
 #include <QCheckBox>
@@ -24,6 +25,8 @@
 namespace quorvel {
 
 namespace {
+
+namespace T = composerText;
 
 // A row of the address dock: a button and its field. The row has no layout:
 // the window's resize rule sizes the field (see fitAddressFields), and the
@@ -105,27 +108,23 @@ void TfrmSMSComposer::buildComposerPage() {
   StatusBar = new QStatusBar(tsComposer);
   StatusBar->setObjectName("StatusBar");
   StatusBar->setSizeGripEnabled(false);
-  statusPanels_[0] = panel(StatusBar, "Character: 00000", 80, 0);
-  statusPanels_[1] = panel(StatusBar, "SMS: 000", 50, 0);
-  statusPanels_[2] = panel(StatusBar, "Characters left: 000", 110, 0);
-  statusPanels_[3] = panel(StatusBar, "Credits :  unknown", 50, 1);
+  // The last panel takes the rest of the bar.
+  for (int i = 0; i < 4; ++i)
+    statusPanels_[i] = panel(StatusBar, statusPanelWidest[i], statusPanelDesignWidth[i], i == 3);
   page->addWidget(StatusBar);
 
-  setupFileActions();
-  setupEditActions();
-  setupToolsActions();
-  setupHelpActions();
+  setupMenus();
   setupToolbarActions();
   setupAddressBars();
 
-  connect(re, &QTextEdit::textChanged, this, &TfrmSMSComposer::updateStatus);
+  connect(re, &QTextEdit::textChanged, this, [this] { updateStatus(); });
   watch(re);
   watch(tbToBar);
   watch(tbCcBar);
   setTabOrder(eTo, eCC);
   setTabOrder(eCC, re);
 
-  PageControl->addTab(tsComposer, "SMS Composer");
+  PageControl->addTab(tsComposer, T::pageComposer);
 }
 
 void TfrmSMSComposer::buildSettingsPage() {
@@ -135,14 +134,11 @@ void TfrmSMSComposer::buildSettingsPage() {
   page->setContentsMargins(8, 8, 8, 8);
   page->setSpacing(8);
 
-  gbServer = new QGroupBox(" Server settings ", tsSettings);
+  gbServer = new QGroupBox(T::serverGroup, tsSettings);
   gbServer->setObjectName("gbServer");
   auto* server = new QGridLayout(gbServer);
   server->setHorizontalSpacing(8);
-  auto* serverInfo = new QLabel(
-      "Please specify the SMS Server URL, the login name and the password \n"
-      "to connect to the KAVRI SMS Server. ",
-      gbServer);
+  auto* serverInfo = new QLabel(T::serverInfo, gbServer);
   eServerURL = new QLineEdit(gbServer);
   eServerURL->setObjectName("eServerURL");
   eServerURL->setFixedWidth(183);
@@ -157,10 +153,10 @@ void TfrmSMSComposer::buildSettingsPage() {
   ePass->setEchoMode(QLineEdit::Password);
   ePass->setStyleSheet("lineedit-password-character: 42");
   ePass->setText(defaultPassword);
-  bTest = new QPushButton("&Test connection", gbServer);
+  bTest = new QPushButton(T::testConnection, gbServer);
   bTest->setObjectName("bTest");
   bTest->setMinimumWidth(115);
-  bApply = new QPushButton("&Apply", gbServer);
+  bApply = new QPushButton(T::apply, gbServer);
   bApply->setObjectName("bApply");
   bApply->setMinimumWidth(115);
   auto addRow = [&](int row, const char* caption, QLineEdit* field) {
@@ -170,23 +166,19 @@ void TfrmSMSComposer::buildSettingsPage() {
     server->addWidget(field, row, 1, Qt::AlignLeft);
   };
   server->addWidget(serverInfo, 0, 0, 1, 3);
-  addRow(1, "Server URL:", eServerURL);
-  addRow(2, "User name:", eUserName);
-  addRow(3, "Password:", ePass);
+  addRow(1, T::serverURL, eServerURL);
+  addRow(2, T::userName, eUserName);
+  addRow(3, T::password, ePass);
   server->addWidget(bTest, 2, 2, Qt::AlignRight);
   server->addWidget(bApply, 3, 2, Qt::AlignRight);
   server->setColumnStretch(2, 1);
   server->setRowMinimumHeight(0, 40);
 
-  gbNotifications = new QGroupBox(" SMS Notifications ", tsSettings);
+  gbNotifications = new QGroupBox(T::notificationsGroup, tsSettings);
   gbNotifications->setObjectName("gbNotifications");
   auto* notify = new QGridLayout(gbNotifications);
   notify->setHorizontalSpacing(8);
-  auto* notifyInfo = new QLabel(
-      "SMS Notification can be sent on events and tasks. Please set the \n"
-      "phone numer of the person, who should receive these notifications.\n"
-      "You may also select when should Outlook send out SMS notifications.",
-      gbNotifications);
+  auto* notifyInfo = new QLabel(T::notificationsInfo, gbNotifications);
   eNotifPhoneNumber = new QLineEdit(gbNotifications);
   eNotifPhoneNumber->setObjectName("eNotifPhoneNumber");
   eNotifPhoneNumber->setFixedWidth(149);
@@ -198,15 +190,15 @@ void TfrmSMSComposer::buildSettingsPage() {
   cbEventSel->setFixedWidth(228);
   cbEventSel->addItems({eventSelImportant, eventSelAll, eventSelNever});
   cbEventSel->setCurrentIndex(0);
-  cbNotify = new QCheckBox("Notify all participants", gbNotifications);
+  cbNotify = new QCheckBox(T::notifyAll, gbNotifications);
   cbNotify->setObjectName("cbNotify");
   cbNotify->setChecked(false);
-  bApply3 = new QPushButton("&Apply", gbNotifications);
+  bApply3 = new QPushButton(T::apply, gbNotifications);
   bApply3->setObjectName("bApply3");
   bApply3->setMinimumWidth(115);
-  auto* phoneLabel = new QLabel("Phone:", gbNotifications);
+  auto* phoneLabel = new QLabel(T::phone, gbNotifications);
   phoneLabel->setBuddy(eNotifPhoneNumber);
-  auto* eventLabel = new QLabel("Notify on: ", gbNotifications);
+  auto* eventLabel = new QLabel(T::notifyOn, gbNotifications);
   eventLabel->setBuddy(cbEventSel);
   notify->addWidget(notifyInfo, 0, 0, 1, 3);
   notify->addWidget(phoneLabel, 1, 0);
@@ -236,11 +228,11 @@ void TfrmSMSComposer::buildSettingsPage() {
                          static_cast<QWidget*>(ePass), static_cast<QWidget*>(eNotifPhoneNumber),
                          static_cast<QWidget*>(cbEventSel)})
     watch(field);
-  connect(bApply, &QPushButton::clicked, this, &TfrmSMSComposer::applySettings);
-  connect(bApply3, &QPushButton::clicked, this, &TfrmSMSComposer::applySettings);
+  connect(bApply, &QPushButton::clicked, this, [this] { applySettings(); });
+  connect(bApply3, &QPushButton::clicked, this, [this] { applySettings(); });
   connect(bTest, &QPushButton::clicked, this, [this] { runCommand([this] { getCredits(true); }); });
 
-  PageControl->addTab(tsSettings, "SMS Settings");
+  PageControl->addTab(tsSettings, T::pageSettings);
 }
 
 void TfrmSMSComposer::buildLogPage() {
@@ -253,9 +245,9 @@ void TfrmSMSComposer::buildLogPage() {
   Splitter1->setHandleWidth(5);
   Splitter1->setChildrenCollapsible(false);
   Splitter1->addWidget(
-      captionedMemo(Splitter1, "Communication with the server:", mComlog, "mComlog"));
-  Splitter1->addWidget(captionedMemo(Splitter1, "Outgoing messages waiting to be sent:",
-                                     mOutboxStore, "mOutboxStore"));
+      captionedMemo(Splitter1, T::comlogCaption, mComlog, "mComlog"));
+  Splitter1->addWidget(captionedMemo(Splitter1, T::outboxCaption, mOutboxStore,
+                                     "mOutboxStore"));
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({17 + 185, 200});
@@ -264,7 +256,7 @@ void TfrmSMSComposer::buildLogPage() {
   connect(mComlog, &QPlainTextEdit::textChanged, this, &TfrmSMSComposer::limitComlog);
   connect(mOutboxStore, &QPlainTextEdit::textChanged, this, &TfrmSMSComposer::limitComlog);
 
-  PageControl->addTab(tsComlog, "Communication Log");
+  PageControl->addTab(tsComlog, T::pageComlog);
 }
 
 } // namespace quorvel

@@ -1,0 +1,22 @@
+# quorvel_embed_files(OUTPUT HEADER FUNCTION DIR FILES...): writes OUTPUT, a C++
+# file defining `std::string_view FUNCTION(std::string_view file)` (declared in
+# HEADER, namespace quorvel) that returns the bytes of each of FILES under DIR.
+function(quorvel_embed_files output header function dir)
+  set(body "// Files built into the program (generated at configure time).\n")
+  string(APPEND body "#include \"${header}\"\n\n#include <array>\n#include <utility>\n\n")
+  string(APPEND body "namespace quorvel {\n\nnamespace {\n\n")
+  set(table "")
+  set(index 0)
+  foreach(file ${ARGN})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${dir}/${file})
+    file(READ ${dir}/${file} hex HEX)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+    string(APPEND body "constexpr char file${index}[] = {${bytes}};\n")
+    string(APPEND table "    std::pair{std::string_view(\"${file}\"), std::string_view(file${index}, sizeof file${index})},\n")
+    math(EXPR index "${index} + 1")
+  endforeach()
+  string(APPEND body "\nconstexpr std::array files{\n${table}};\n\n} // namespace\n\n")
+  string(APPEND body "std::string_view ${function}(std::string_view file) {\n")
+  string(APPEND body "  for (const auto& [name, bytes] : files)\n    if (name == file)\n      return bytes;\n  return {};\n}\n\n} // namespace quorvel\n")
+  file(CONFIGURE OUTPUT ${output} CONTENT "${body}" @ONLY)
+endfunction()
