@@ -19,11 +19,13 @@ set(QUORVEL_WINE_ENV
 enable_testing()
 
 # quorvel_add_wine_test(NAME COMMAND...): one test run under Wine, skipped
-# with its reason where Wine cannot run this build's programs.
+# with its reason where Wine cannot run this build's programs. Every such
+# test needs the build's Wine prefix, made once by the fixture wine_prefix
+# (tests/windows).
 function(quorvel_add_wine_test name)
   add_test(NAME ${name} COMMAND ${ARGN})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUORVEL_WINE_ENV}" SKIP_RETURN_CODE 77
-    TIMEOUT 300 LABELS wine)
+    TIMEOUT 300 LABELS wine FIXTURES_REQUIRED wine_prefix)
 endfunction()
 
 foreach(dir
