@@ -95,8 +95,14 @@ check_readme_commands() {
   expect_in "$query" "LoadBehavior    REG_DWORD    0x3" "$1/readme-add.log"
   scripts/wine-run.sh cmd /c "$(winepath_of "$2/delete.cmd")" >"$1/readme-delete.log" 2>&1 || true
   rm -f "$2/delete.cmd"
+  left=0
   if scripts/wine-run.sh reg query "$addin" >/dev/null 2>&1 ||
       scripts/wine-run.sh reg query 'HKCU\Software\Classes\CLSID\'"$clsid" >/dev/null 2>&1; then
+    left=1
+  fi
+  # Nothing of Wine stays running behind the script (its server lingers).
+  "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w || true
+  if [ "$left" = 1 ]; then
     echo "The README's removal commands left keys behind (log: $1/readme-delete.log)" >&2
     exit 1
   fi
