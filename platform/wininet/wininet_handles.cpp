@@ -2,6 +2,7 @@
 #include "wininet_handles.h"
 
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 namespace quorvel::wininet::detail {
@@ -17,8 +18,11 @@ struct Registry {
 };
 
 Registry& registry() {
-  static Registry r;
-  return r;
+  // Never destroyed: a background query may still be closing its handles
+  // while the process's static destructors run.
+  alignas(Registry) static unsigned char storage[sizeof(Registry)];
+  static Registry* r = new (storage) Registry;
+  return *r;
 }
 
 uintptr_t key(HINTERNET value) { return reinterpret_cast<uintptr_t>(value); }
