@@ -8,34 +8,39 @@
 
 #include <cstddef>
 
+// The result codes compared, named once and read on both sides of the
+// system headers.
+#define QUORVEL_COMPARED_RESULTS \
+  S_OK, \
+  S_FALSE, \
+  E_NOTIMPL, \
+  E_NOINTERFACE, \
+  E_POINTER, \
+  E_FAIL, \
+  E_UNEXPECTED, \
+  E_OUTOFMEMORY, \
+  E_INVALIDARG, \
+  DISP_E_MEMBERNOTFOUND, \
+  DISP_E_PARAMNOTFOUND, \
+  DISP_E_TYPEMISMATCH, \
+  DISP_E_UNKNOWNNAME, \
+  DISP_E_EXCEPTION, \
+  DISP_E_BADPARAMCOUNT, \
+  DISP_E_PARAMNOTOPTIONAL, \
+  CLASS_E_NOAGGREGATION, \
+  CLASS_E_CLASSNOTAVAILABLE, \
+  REGDB_E_CLASSNOTREG, \
+  CONNECT_E_NOCONNECTION, \
+  CO_E_NOTINITIALIZED, \
+  CO_E_CLASSSTRING, \
+  MK_E_UNAVAILABLE, \
+  RPC_E_CHANGED_MODE, \
+  DISP_E_ARRAYISLOCKED,
+
 // The layer's numbers, taken before the system headers turn these names
 // into macros.
 namespace quorvel::com::ours {
-constexpr HRESULT results[] = {S_OK,
-                               S_FALSE,
-                               E_NOTIMPL,
-                               E_NOINTERFACE,
-                               E_POINTER,
-                               E_FAIL,
-                               E_UNEXPECTED,
-                               E_OUTOFMEMORY,
-                               E_INVALIDARG,
-                               DISP_E_MEMBERNOTFOUND,
-                               DISP_E_PARAMNOTFOUND,
-                               DISP_E_TYPEMISMATCH,
-                               DISP_E_UNKNOWNNAME,
-                               DISP_E_EXCEPTION,
-                               DISP_E_BADPARAMCOUNT,
-                               DISP_E_PARAMNOTOPTIONAL,
-                               CLASS_E_NOAGGREGATION,
-                               CLASS_E_CLASSNOTAVAILABLE,
-                               REGDB_E_CLASSNOTREG,
-                               CONNECT_E_NOCONNECTION,
-                               CO_E_NOTINITIALIZED,
-                               CO_E_CLASSSTRING,
-                               MK_E_UNAVAILABLE,
-                               RPC_E_CHANGED_MODE,
-                               DISP_E_ARRAYISLOCKED};
+constexpr HRESULT results[] = {QUORVEL_COMPARED_RESULTS};
 constexpr VARTYPE types[] = {VT_EMPTY,   VT_NULL, VT_I2,       VT_I4,    VT_R4,   VT_R8,
                              VT_DATE,    VT_BSTR, VT_DISPATCH, VT_ERROR, VT_BOOL, VT_VARIANT,
                              VT_UNKNOWN, VT_UI1,  VT_I8,       VT_ARRAY, VT_BYREF};
@@ -59,31 +64,7 @@ template <class A, class B, size_t N> constexpr bool sameValues(const A (&a)[N],
     if (a[i] != b[i]) return false;
   return true;
 }
-constexpr HRESULT systemResults[] = {S_OK,
-                                     S_FALSE,
-                                     E_NOTIMPL,
-                                     E_NOINTERFACE,
-                                     E_POINTER,
-                                     E_FAIL,
-                                     E_UNEXPECTED,
-                                     E_OUTOFMEMORY,
-                                     E_INVALIDARG,
-                                     DISP_E_MEMBERNOTFOUND,
-                                     DISP_E_PARAMNOTFOUND,
-                                     DISP_E_TYPEMISMATCH,
-                                     DISP_E_UNKNOWNNAME,
-                                     DISP_E_EXCEPTION,
-                                     DISP_E_BADPARAMCOUNT,
-                                     DISP_E_PARAMNOTOPTIONAL,
-                                     CLASS_E_NOAGGREGATION,
-                                     CLASS_E_CLASSNOTAVAILABLE,
-                                     REGDB_E_CLASSNOTREG,
-                                     CONNECT_E_NOCONNECTION,
-                                     CO_E_NOTINITIALIZED,
-                                     CO_E_CLASSSTRING,
-                                     MK_E_UNAVAILABLE,
-                                     RPC_E_CHANGED_MODE,
-                                     DISP_E_ARRAYISLOCKED};
+constexpr HRESULT systemResults[] = {QUORVEL_COMPARED_RESULTS};
 static_assert(sameValues(ours::results, systemResults));
 constexpr ::VARTYPE systemTypes[] = {
     ::VT_EMPTY,   ::VT_NULL, ::VT_I2,       ::VT_I4,    ::VT_R4,   ::VT_R8,
