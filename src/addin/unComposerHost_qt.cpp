@@ -6,8 +6,6 @@
 #include "composer/unSMSForm.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMessageBox>
 
 namespace quorvel {
@@ -22,12 +20,6 @@ void createComposer() {
   frmSMSComposer = composerMaker() ? composerMaker()() : new TfrmSMSComposer(nullptr);
 }
 
-void destroyComposer() {
-  // The window's destructor clears frmSMSComposer.
-  delete frmSMSComposer;
-  frmSMSComposer = nullptr;
-}
-
 void showComposer() {
   TfrmSMSComposer* form = frmSMSComposer;
   if (!form)
@@ -35,23 +27,6 @@ void showComposer() {
   form->show();
   form->raise();
   form->activateWindow();
-}
-
-std::string composerNotifyOn() {
-  return frmSMSComposer ? frmSMSComposer->cbEventSel->currentText().toStdString() : std::string();
-}
-
-void sendReminderThroughComposer(const std::string& msg) {
-  TfrmSMSComposer* form = frmSMSComposer;
-  if (!form)
-    return;
-  // A reminder may come before the window was ever shown: the balance that
-  // the send is checked against is then asked for first, without dialogs.
-  if (form->credits.empty())
-    form->getCredits(false);
-  if (frmSMSComposer != form)
-    return;
-  form->sendSMS(form->eNotifPhoneNumber->text().toStdString(), msg);
 }
 
 void showAddInError(const std::string& text) {

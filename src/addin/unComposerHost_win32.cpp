@@ -13,32 +13,9 @@ void createComposer() {
   frmSMSComposer = composerMaker() ? composerMaker()() : new TfrmSMSComposer(nullptr);
 }
 
-void destroyComposer() {
-  // The window's destructor clears frmSMSComposer.
-  delete frmSMSComposer;
-  frmSMSComposer = nullptr;
-}
-
 void showComposer() {
   if (TfrmSMSComposer* form = frmSMSComposer)
     form->show();
-}
-
-std::string composerNotifyOn() {
-  return frmSMSComposer ? frmSMSComposer->notifyOnText() : std::string();
-}
-
-void sendReminderThroughComposer(const std::string& msg) {
-  TfrmSMSComposer* form = frmSMSComposer;
-  if (!form)
-    return;
-  // A reminder may come before the window was ever shown: the balance that
-  // the send is checked against is then asked for first, without dialogs.
-  if (form->credits.empty())
-    form->getCredits(false);
-  if (frmSMSComposer != form)
-    return;
-  form->sendSMS(form->notifPhoneText(), msg);
 }
 
 void showAddInError(const std::string& text) {

@@ -41,6 +41,10 @@ enum class TComposerPage { composer, settings, comlog };
 class TSMSComposerLogic {
 public:
   virtual ~TSMSComposerLogic();
+  /// The "Notify on" text.
+  std::string notifyOnText() const { return fieldText(TComposerField::eventSel); }
+  /// The notification phone number.
+  std::string notifPhoneText() const { return fieldText(TComposerField::notifPhone); }
 
   // --- Window state ------------------------------------------------------------
   /// Last credit balance: empty, a decimal number or "unlimited".

@@ -82,10 +82,6 @@ public:
   std::string statusPanelToolTip(int index) const;
   void setComlogText(const std::string& text) override;
   std::string comlogText() const override;
-  /// The "Notify on" text.
-  std::string notifyOnText() const { return fieldText(TComposerField::eventSel); }
-  /// The notification phone number.
-  std::string notifPhoneText() const { return fieldText(TComposerField::notifPhone); }
 
   // --- Commands and gateway -------------------------------------------------------
   void printMessage() override;
