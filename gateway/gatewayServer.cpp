@@ -139,22 +139,23 @@ struct GatewayServer::Impl {
       return apply(plainAnswer(404, "Not found"), res);
     }
     try {
-      answer(res, reader);
+      answer(req, res, reader);
     } catch (...) {
       // Only the decoding can throw here (out of memory); the service never does.
       apply(errorAnswer("the gateway ran out of memory, nothing was sent", 500), res);
     }
   }
 
-  void answer(httplib::Response& res, const httplib::ContentReader& reader) {
-    RequestReader request;
-    auto feed = [&](std::string_view piece) { request.feed(piece); };
+  void answer(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    const ClientInfo client{req.remote_addr};
+    const std::unique_ptr<RequestReader> request = service.reader(client);
+    auto feed = [&](std::string_view piece) { request->feed(piece); };
     switch (readBody(reader, options.maxBodyBytes, feed, res.status)) {
       case BodyRead::TooLarge: return apply(tooLargeAnswer(options.maxBodyBytes), res);
       case BodyRead::Broken: return apply(plainAnswer(400, "The request body could not be read"), res);
       case BodyRead::Complete: break;
     }
-    apply(service.handle(request.finish()), res);
+    apply(service.handle(*request, client), res);
   }
 };
 

@@ -147,6 +147,18 @@ Answer GatewayService::handle(ReadRequest request) noexcept {
   }
 }
 
+std::unique_ptr<RequestReader> GatewayService::reader(const ClientInfo&) {
+  return std::make_unique<RequestReader>();
+}
+
+Answer GatewayService::handle(RequestReader& reader, const ClientInfo&) noexcept {
+  try {
+    return handle(reader.finish());
+  } catch (...) {
+    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
+  }
+}
+
 Answer GatewayService::handle(const std::string& body) noexcept {
   try {
     return handle(parseRequest(body));

@@ -3,9 +3,11 @@
 
 #include "gateway/gatewayAnswers.h"
 #include "gateway/gatewayStore.h"
+#include "gateway/gatewayRequest.h"
 #include "gateway/passwordHash.h"
 
 #include <array>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +34,11 @@ private:
   std::unordered_map<std::string, Digest> entries_;
 };
 
+/// Who sent a request, as the HTTP front saw it.
+struct ClientInfo {
+  std::string address;  ///< the peer's numeric address, "127.0.0.1" or "::1"
+};
+
 /// The gateway's behaviour, apart from HTTP: one call per POST body.
 class GatewayService {
 public:
@@ -44,6 +51,13 @@ public:
   Answer handle(const std::string& body) noexcept;
   /// Answers a request read with a RequestReader; never throws either.
   Answer handle(ReadRequest request) noexcept;
+
+  /// A reader for one request body from \p client, which the HTTP front
+  /// feeds as the body arrives.
+  std::unique_ptr<RequestReader> reader(const ClientInfo& client);
+  /// Answers the body fed to \p reader (made by reader() for \p client);
+  /// never throws.
+  Answer handle(RequestReader& reader, const ClientInfo& client) noexcept;
 
   GatewayStore& store() { return store_; }
 
