@@ -1,6 +1,8 @@
 // The documents the gateway answers with: XML replies and the login page.
 #include "gateway/gatewayAnswers.h"
 
+#include "util/unTextCodec.h"
+
 namespace quorvel::gateway {
 
 namespace {
@@ -49,20 +51,52 @@ std::string htmlPage(const std::string& title, const std::string& content) {
 
 } // namespace
 
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+// The Control Pictures block shows C0 control N as U+2400 + N.
+constexpr char32_t kControlPictures = 0x2400;
+
+// Appends one ASCII character, escaped where XML or the clients need it.
+void appendAscii(std::string& out, char c) {
+  switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    case '\'': out += "&apos;"; break;
+    case '[': out += "&#91;"; break;
+    case ']': out += "&#93;"; break;
+    // As references they survive in attribute values, which a parser
+    // would otherwise turn into spaces.
+    case '\t': out += "&#9;"; break;
+    case '\n': out += "&#10;"; break;
+    case '\r': out += "&#13;"; break;
+    default:
+      // XML 1.0 cannot carry the other C0 controls, not even as references.
+      if (static_cast<unsigned char>(c) < 0x20) appendUtf8(out, kControlPictures + static_cast<unsigned char>(c));
+      else out += c;
+  }
+}
+
+} // namespace
+
 std::string xmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '[': out += "&#91;"; break;
-      case ']': out += "&#93;"; break;
-      default: out += c;
+  const std::string bytes(text);
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      appendAscii(out, bytes[i++]);
+      continue;
     }
+    char32_t cp = 0;
+    if (!nextUtf8CodePoint(bytes, i, cp)) {
+      cp = kReplacement;  // one malformed byte, as the SMS part count reads it
+      ++i;
+    }
+    // U+FFFE and U+FFFF are not XML characters either.
+    appendUtf8(out, cp == 0xFFFE || cp == 0xFFFF ? kReplacement : cp);
   }
   return out;
 }

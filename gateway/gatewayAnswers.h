@@ -28,7 +28,10 @@ struct SendResult {
 };
 
 /// Escapes the five XML specials and also "[" and "]", so that nothing a
-/// client sent can be echoed as a marker the clients look for.
+/// client sent can be echoed as a marker the clients look for. The result is
+/// always XML text: tab, line feed and carriage return become references,
+/// the other C0 controls their pictures (U+2400 + N, e.g. NUL as U+2400),
+/// each malformed UTF-8 byte and U+FFFE / U+FFFF become U+FFFD.
 std::string xmlEscape(std::string_view text);
 
 /// The balance in the Data element; -1 for unlimited.

@@ -1,11 +1,13 @@
 // The quorvel-gateway command line: serve, account and messages commands.
 #include "gateway/gatewayCli.h"
 
+#include "gateway/gatewayCharset.h"
 #include "gateway/gatewayDefaults.h"
 #include "gateway/gatewayDelivery.h"
 #include "gateway/gatewayMemory.h"
 #include "gateway/gatewayOutbox.h"
 #include "gateway/gatewayServer.h"
+#include "gateway/gatewayService.h"
 #include "gateway/gatewaySignals.h"
 #include "gateway/gatewayUpstream.h"
 
@@ -32,7 +34,8 @@ Commands:
   account add            create an account
   account set-credits    change the balance of an account
   account set-password   change the password of an account
-  account list           show the accounts and their balances
+  account set-charset    the code page of an account's clients that send no UTF-8
+  account list           show the accounts, their balances and code pages
   messages               show accepted messages and their delivery, newest first
   upstream set           send messages on through Kannel, or keep them here
   upstream show          show where messages go (never the password)
@@ -47,6 +50,7 @@ Subcommands:
   add NAME --password P --credits N|unlimited
   set-credits NAME N|unlimited
   set-password NAME --password P
+  set-charset NAME CHARSET
   list
 
 Run "quorvel-gateway account SUBCOMMAND --help" for details.
@@ -175,6 +179,17 @@ UpstreamConfig loadUpstream(const std::string& storePath) {
   }
 }
 
+std::size_t maxParts(const Args& args) {
+  const std::string* text = args.option("max-parts");
+  if (!text) return kDefaultMaxParts;
+  std::size_t value = 0;
+  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (text->empty() || ec != std::errc() || end != text->data() + text->size() || value < 1 || value > kMostParts)
+    throw UsageError("--max-parts needs a whole number from 1 to " + std::to_string(kMostParts) + ", not \"" + *text +
+                     "\"");
+  return value;
+}
+
 int serve(const Args& args, Io& io) {
   ListenAddress address{kDefaultHost, kDefaultPort};
   if (const std::string* listen = args.option("listen")) {
@@ -183,6 +198,7 @@ int serve(const Args& args, Io& io) {
     address = *parsed;
   }
   const std::string path = storePath(args);
+  const std::size_t parts = maxParts(args);
 
   const UpstreamConfig upstream = loadUpstream(path);
 
@@ -191,7 +207,7 @@ int serve(const Args& args, Io& io) {
   GatewayStore store(path);
   Outbox outbox(path);
   outbox.setUpstream(upstream.kind);
-  GatewayService service(store);
+  GatewayService service(store, HashCost{}, parts);
   ServerOptions serverOptions{address.host, address.port};
   if (upstream.kannel())
     serverOptions.reportHandler = [&](const std::multimap<std::string, std::string>& q) {
@@ -278,6 +294,20 @@ int accountSetPassword(const Args& args, Io& io) {
   return 0;
 }
 
+int accountSetCharset(const Args& args, Io& io) {
+  const std::string& name = args.positional[0];
+  const std::string charset = canonicalCharset(args.positional[1]);
+  if (charset.empty())
+    throw UsageError("unknown code page \"" + args.positional[1] + "\"; known are " + knownCharsets());
+  GatewayStore store(storePath(args));
+  if (!store.setCharset(name, charset)) {
+    io.err << kProgram << ": there is no account named \"" << name << "\"\n";
+    return 1;
+  }
+  io.out << "Texts from \"" << name << "\" that are not UTF-8 are now read as " << charset << ".\n";
+  return 0;
+}
+
 int accountList(const Args& args, Io& io) {
   GatewayStore store(storePath(args));
   const auto accounts = store.accounts();
@@ -285,11 +315,17 @@ int accountList(const Args& args, Io& io) {
     io.out << "No accounts.\n";
     return 0;
   }
-  std::size_t width = 4;
-  for (const auto& a : accounts) width = std::max(width, a.name.size());
-  io.out << std::left << std::setw(static_cast<int>(width)) << "NAME" << "  CREDITS\n";
-  for (const auto& a : accounts)
-    io.out << std::left << std::setw(static_cast<int>(width)) << a.name << "  " << formatBalance(a.balance) << "\n";
+  std::size_t width = 4, creditsWidth = 7;
+  for (const auto& a : accounts) {
+    width = std::max(width, a.name.size());
+    creditsWidth = std::max(creditsWidth, formatBalance(a.balance).size());
+  }
+  auto row = [&](const std::string& name, const std::string& credits, const std::string& charset) {
+    io.out << std::left << std::setw(static_cast<int>(width)) << name << "  "
+           << std::setw(static_cast<int>(creditsWidth)) << credits << "  " << charset << "\n";
+  };
+  row("NAME", "CREDITS", "CHARSET");
+  for (const auto& a : accounts) row(a.name, formatBalance(a.balance), a.charset);
   return 0;
 }
 
@@ -313,10 +349,10 @@ int listMessages(const Args& args, Io& io) {
     io.out << "No messages.\n";
     return 0;
   }
-  io.out << "ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tTEXT\tSTATUS TIME (UTC)\tUPSTREAM SAID\n";
+  io.out << "ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tPARTS\tCOST\tTEXT\tSTATUS TIME (UTC)\tUPSTREAM SAID\n";
   for (const auto& m : messages) {
     io.out << m.id << "\t" << m.time << "\t" << oneLine(m.account) << "\t" << oneLine(m.recipient) << "\t"
-           << m.status << "\t" << oneLine(m.text);
+           << m.status << "\t" << m.parts << "\t" << m.cost << "\t" << oneLine(m.text);
     // Messages kept here only have no delivery columns.
     if (!m.statusTime.empty()) io.out << "\t" << m.statusTime << "\t" << oneLine(m.upstreamStatus);
     io.out << "\n";
@@ -370,13 +406,16 @@ int upstreamShow(const Args& args, Io& io) {
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> all = {
-      {{"serve"}, {"listen", "db"}, {}, 0,
-       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH]
+      {{"serve"}, {"listen", "db", "max-parts"}, {}, 0,
+       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH] [--max-parts N]
 
 Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --listen HOST:PORT  address to listen on (default 127.0.0.1:9333, the local
                       machine only; port 0 picks a free port)
   --db PATH           the store file
+  --max-parts N       the longest text taken, in SMS parts (1 to 255, default
+                      10); a batch holding a longer one is refused whole.
+                      Each message costs one credit per SMS part.
 
 The first line of output names the address, for example
 "Listening on http://127.0.0.1:9333/kavri". A store without accounts gets the
@@ -402,17 +441,27 @@ Sets the balance of an account to N credits (0 to 2147483647), or unlimited.
 Changes the password of an account (--password - reads it from standard input).
 )",
        accountSetPassword},
+      {{"account", "set-charset"}, {"db"}, {"NAME", "CHARSET"}, 0,
+       R"(Usage: quorvel-gateway account set-charset NAME CHARSET [--db PATH]
+
+Texts and recipients are taken as UTF-8 when they are valid UTF-8; any other
+text from the account is read in this code page (default windows-1252, what
+clients on Western Windows send). Known: windows-874, windows-1250 to
+windows-1258, iso-8859-1, iso-8859-2, iso-8859-15.
+)",
+       accountSetCharset},
       {{"account", "list"}, {"db"}, {}, 0,
        R"(Usage: quorvel-gateway account list [--db PATH]
 
-Shows every account with its balance.
+Shows every account with its balance and code page.
 )",
        accountList},
       {{"messages"}, {"account", "limit", "db"}, {}, 0,
        R"(Usage: quorvel-gateway messages [--account NAME] [--limit N] [--db PATH]
 
 Shows the newest accepted messages first: at most N (default 20), of one
-account or of all.
+account or of all, each with the SMS parts it takes and the credits it cost
+(0 for an unlimited account).
 )",
        listMessages},
       {{"upstream", "set"}, {"url", "user", "password", "from", "smsc", "dlr-url", "db"}, {"KIND"}, 0,

@@ -9,7 +9,7 @@ EmbeddedGateway::EmbeddedGateway(const std::string& storePath, EmbeddedOptions o
     : store_(storePath),
       outbox_(storePath),
       upstream_(options.upstream),
-      service_(store_, options.cost),
+      service_(store_, options.cost, options.maxParts),
       server_(service_, serverOptions(options)) {
   outbox_.setUpstream(upstream_.kind);
   if (options.defaultAccount) addDefaultAccountIfEmpty(store_, options.cost);

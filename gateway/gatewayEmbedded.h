@@ -3,6 +3,7 @@
 
 #include "gateway/gatewayDelivery.h"
 #include "gateway/gatewayServer.h"
+#include "gateway/gatewayService.h"
 #include "gateway/gatewayUpstream.h"
 
 #include <memory>
@@ -16,6 +17,7 @@ struct EmbeddedOptions {
   bool defaultAccount = true;      ///< create nobody / pqr456 with 100 credits
   HashCost cost = {};              ///< lower it to make new accounts quick
   UpstreamConfig upstream = {};    ///< "kannel" starts the delivery worker
+  std::size_t maxParts = kDefaultMaxParts;  ///< the longest text taken, in SMS parts
 };
 
 /// Opens (or creates) the store at \p storePath, creates the default account

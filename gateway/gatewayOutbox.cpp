@@ -271,9 +271,10 @@ void Outbox::giveUp(std::int64_t id, const std::string& status, std::int64_t now
   if (!q.bind(1, id).step() || q.text(0) == delivery::failed) return;
   db_->query("UPDATE outbox SET state = 'failed', upstream_status = ?, status_time = ? WHERE message_id = ?")
       .bind(1, status).bind(2, utcText(now)).bind(3, id).step();
-  db_->query("UPDATE accounts SET credits = credits + 1 WHERE unlimited = 0 AND "
-             "id = (SELECT account_id FROM messages WHERE id = ?)")
-      .bind(1, id).step();
+  // What the message cost, no more than a balance the clients can read.
+  db_->query("UPDATE accounts SET credits = min(credits + (SELECT cost FROM messages WHERE id = ?1), ?2) "
+             "WHERE unlimited = 0 AND id = (SELECT account_id FROM messages WHERE id = ?1)")
+      .bind(1, id).bind(2, kMaxCredits).step();
   tx.commit();
 }
 

@@ -62,7 +62,8 @@ public:
   int markRetry(std::int64_t id, int part, const std::string& status, std::int64_t nextTry, std::int64_t now);
   /// Records \p status as the upstream's last word, the state unchanged.
   void note(std::int64_t id, const std::string& status, std::int64_t now);
-  /// Gives the message up: failed, and its credit goes back to its account.
+  /// Gives the message up: failed, and what it cost goes back to its
+  /// account, which never grows past kMaxCredits.
   void giveUp(std::int64_t id, const std::string& status, std::int64_t now);
   /// Unconfirmed messages without any report since before \p before become
   /// failed (not sent again, the upstream may have them). Returns how many.

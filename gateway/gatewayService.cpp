@@ -1,6 +1,9 @@
 // Answers gateway requests: checks the credentials, then carries out the action on the store.
 #include "gateway/gatewayService.h"
 
+#include "gateway/gatewayCharset.h"
+#include "util/unSMSParts.h"
+
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
@@ -53,7 +56,8 @@ void VerifiedPasswords::add(const std::string& storedHash, const std::string& pa
   entries_[storedHash] = d;
 }
 
-GatewayService::GatewayService(GatewayStore& store, HashCost cost) : store_(store), cost_(cost) {}
+GatewayService::GatewayService(GatewayStore& store, HashCost cost, std::size_t maxParts)
+    : store_(store), cost_(cost), maxParts_(maxParts) {}
 
 std::optional<Account> GatewayService::signIn(const std::string& login, const std::string& password) {
   auto account = store_.findAccount(login);
@@ -77,6 +81,24 @@ std::optional<Account> GatewayService::signIn(const std::string& login, const st
 // again would only cost a second query on the busiest path.
 Answer GatewayService::credits(const Account& account) { return creditAnswer(account.balance); }
 
+// The refusal of a batch holding texts longer than the gateway takes,
+// naming the first of them; none when every text fits.
+std::optional<std::string> GatewayService::tooLong(const std::vector<NewMessage>& payable,
+                                                   const std::vector<size_t>& payableIndex) const {
+  size_t first = payable.size(), more = 0;
+  for (size_t k = 0; k < payable.size(); ++k) {
+    if (payable[k].parts <= maxParts_) continue;
+    if (first == payable.size()) first = k;
+    else ++more;
+  }
+  if (first == payable.size()) return std::nullopt;
+  std::string why = "message " + std::to_string(payableIndex[first]) + " is too long: " +
+                    std::to_string(payable[first].parts) + " SMS parts, the gateway takes at most " +
+                    std::to_string(maxParts_);
+  if (more) why += " (and " + std::to_string(more) + " more " + (more == 1 ? "message is" : "messages are") + " too long)";
+  return why + "; nothing was sent";
+}
+
 Answer GatewayService::send(const Account& account, SendRequest& request) {
   std::vector<SendResult> results(request.items.size());
   std::vector<NewMessage> payable;
@@ -85,16 +107,22 @@ Answer GatewayService::send(const Account& account, SendRequest& request) {
   payableIndex.reserve(request.items.size());
   for (size_t i = 0; i < request.items.size(); ++i) {
     SendItem& item = request.items[i];
+    // Clients that send their ANSI code page rather than UTF-8 are read in
+    // the account's; the answer echoes the recipient as it was understood.
+    item.recipient = clientTextToUtf8(std::move(item.recipient), account.charset);
+    item.text = clientTextToUtf8(std::move(item.text), account.charset);
     if (!holdsDigit(item.recipient)) {
       results[i].outcome = Outcome::NoPhoneNumber;
     } else if (item.text.empty()) {
       results[i].outcome = Outcome::EmptyText;
     } else {
       // The answer needs only the recipients: the texts move on to the store.
-      payable.push_back({item.recipient, std::move(item.text)});
+      const size_t parts = smsParts(item.text).parts;
+      payable.push_back({item.recipient, std::move(item.text), parts});
       payableIndex.push_back(i);
     }
   }
+  if (auto why = tooLong(payable, payableIndex)) return errorAnswer(*why);
 
   // A batch with nothing to send is refused as a whole: a normal answer
   // would let the sending client file a copy of a message that went nowhere.

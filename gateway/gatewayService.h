@@ -34,6 +34,11 @@ private:
   std::unordered_map<std::string, Digest> entries_;
 };
 
+/// The SMS parts a message may take unless the gateway is told otherwise.
+inline constexpr std::size_t kDefaultMaxParts = 10;
+/// The most any gateway takes: the concatenation header counts parts in one byte.
+inline constexpr std::size_t kMostParts = 255;
+
 /// Who sent a request, as the HTTP front saw it.
 struct ClientInfo {
   std::string address;  ///< the peer's numeric address, "127.0.0.1" or "::1"
@@ -43,8 +48,9 @@ struct ClientInfo {
 class GatewayService {
 public:
   /// \p cost is the hash cost for replaced hashes: a password stored with
-  /// another cost is hashed anew at its next successful sign-in.
-  explicit GatewayService(GatewayStore& store, HashCost cost = {});
+  /// another cost is hashed anew at its next successful sign-in. A batch
+  /// holding a text of more than \p maxParts SMS parts is refused whole.
+  explicit GatewayService(GatewayStore& store, HashCost cost = {}, std::size_t maxParts = kDefaultMaxParts);
 
   /// Answers one request body. Never throws: a failing store (or a lack of
   /// memory) yields an ERROR answer with status 500, and nothing is filed or paid.
@@ -65,10 +71,13 @@ private:
   std::optional<Account> signIn(const std::string& login, const std::string& password);
   Answer act(ReadRequest& request);
   Answer send(const Account& account, SendRequest& request);
+  std::optional<std::string> tooLong(const std::vector<NewMessage>& payable,
+                                     const std::vector<size_t>& payableIndex) const;
   Answer credits(const Account& account);
 
   GatewayStore& store_;
   HashCost cost_;
+  std::size_t maxParts_;
   VerifiedPasswords verified_;
 };
 

@@ -2,6 +2,7 @@
 #include "gateway/gatewayStore.h"
 
 #include "gateway/gatewayOutbox.h"
+#include "util/unSMSParts.h"
 
 #include <sqlite3.h>
 
@@ -16,7 +17,9 @@ namespace {
 
 // 2: the outbound queue (a store of version 1 gains its empty tables; the
 // messages it holds stay as they were and are not sent on).
-constexpr int kSchemaVersion = 2;
+// 3: each message's SMS parts and cost (1 and 1 for those filed before, which
+// cost one credit each), each account's code page (windows-1252 before).
+constexpr int kSchemaVersion = 3;
 constexpr int kBusyTimeoutMs = 10000;
 
 const char* const kSchema = R"sql(
@@ -26,7 +29,8 @@ CREATE TABLE IF NOT EXISTS accounts (
   password_hash TEXT NOT NULL,
   credits INTEGER NOT NULL CHECK (credits >= 0),
   unlimited INTEGER NOT NULL DEFAULT 0 CHECK (unlimited IN (0, 1)),
-  created TEXT NOT NULL DEFAULT (datetime('now'))
+  created TEXT NOT NULL DEFAULT (datetime('now')),
+  charset TEXT NOT NULL DEFAULT 'windows-1252'
 );
 CREATE TABLE IF NOT EXISTS messages (
   id INTEGER PRIMARY KEY,
@@ -34,10 +38,25 @@ CREATE TABLE IF NOT EXISTS messages (
   account_id INTEGER NOT NULL REFERENCES accounts(id),
   recipient TEXT NOT NULL,
   text TEXT NOT NULL,
-  status TEXT NOT NULL
+  status TEXT NOT NULL,
+  parts INTEGER NOT NULL DEFAULT 1,
+  cost INTEGER NOT NULL DEFAULT 1
 );
 CREATE INDEX IF NOT EXISTS messages_by_account ON messages (account_id, id);
 )sql";
+
+// Columns that stores of older versions lack; CREATE TABLE IF NOT EXISTS
+// leaves their tables as they were.
+struct AddedColumn {
+  const char* table;
+  const char* column;
+  const char* definition;
+};
+constexpr AddedColumn kAddedColumns[] = {
+    {"accounts", "charset", "TEXT NOT NULL DEFAULT 'windows-1252'"},
+    {"messages", "parts", "INTEGER NOT NULL DEFAULT 1"},
+    {"messages", "cost", "INTEGER NOT NULL DEFAULT 1"},
+};
 
 // One prepared statement borrowed from a connection's cache; reset when done
 // so the next user finds it ready.
@@ -188,6 +207,16 @@ void insertAccount(C& c, const std::string& name, const std::string& passwordHas
       .step();
 }
 
+// Brings the tables of an older store up to kSchema.
+template <class C>
+void addMissingColumns(C& c) {
+  for (const AddedColumn& added : kAddedColumns) {
+    Statement info = c->prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
+    if (info.bind(1, std::string(added.table)).bind(2, std::string(added.column)).step()) continue;
+    c->exec((std::string("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column + " " + added.definition).c_str());
+  }
+}
+
 } // namespace
 
 GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path_(path), options_(options) {
@@ -206,6 +235,7 @@ GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path
     if (found > kSchemaVersion)
       throw StoreError("the store " + path + " was written by a newer gateway (schema " + std::to_string(found) + ")");
     c->exec(kSchema);
+    addMissingColumns(c);
     c->exec(outboxSchema());
     c->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     tx.commit();
@@ -267,6 +297,13 @@ bool GatewayStore::setBalance(const std::string& name, const Balance& balance) {
   return c->changes() > 0;
 }
 
+bool GatewayStore::setCharset(const std::string& name, const std::string& charset) {
+  std::lock_guard write(writeMutex_);
+  Lease c = lease();
+  c->prepare("UPDATE accounts SET charset = ? WHERE name = ?").bind(1, charset).bind(2, name).step();
+  return c->changes() > 0;
+}
+
 bool GatewayStore::setPasswordHash(std::int64_t accountId, const std::string& passwordHash) {
   std::lock_guard write(writeMutex_);
   Lease c = lease();
@@ -276,9 +313,9 @@ bool GatewayStore::setPasswordHash(std::int64_t accountId, const std::string& pa
 
 std::optional<Account> GatewayStore::findAccount(const std::string& name) {
   Lease c = lease();
-  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited FROM accounts WHERE name = ?");
+  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited, charset FROM accounts WHERE name = ?");
   if (!s.bind(1, name).step()) return std::nullopt;
-  return Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3)};
+  return Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3), s.text(5)};
 }
 
 std::optional<Balance> GatewayStore::balance(std::int64_t accountId) {
@@ -290,9 +327,9 @@ std::optional<Balance> GatewayStore::balance(std::int64_t accountId) {
 
 std::vector<Account> GatewayStore::accounts() {
   Lease c = lease();
-  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited FROM accounts ORDER BY name");
+  Statement s = c->prepare("SELECT id, name, password_hash, credits, unlimited, charset FROM accounts ORDER BY name");
   std::vector<Account> out;
-  while (s.step()) out.push_back(Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3)});
+  while (s.step()) out.push_back(Account{s.integer(0), s.text(1), s.text(2), balanceFrom(s, 3), s.text(5)});
   return out;
 }
 
@@ -317,24 +354,29 @@ AcceptResult fileBatch(C& c, std::int64_t accountId, const std::vector<NewMessag
     if (!s.bind(1, accountId).step()) throw StoreError("no account with id " + std::to_string(accountId));
     before = balanceFrom(s, 0);
   }
-  const auto payable = before.unlimited ? messages.size()
-                                        : std::min<size_t>(messages.size(), static_cast<size_t>(before.credits));
   AcceptResult result{{}, before};
-  result.ids.reserve(payable);
-  for (size_t i = 0; i < payable; ++i) {
-    c->prepare("INSERT INTO messages (account_id, recipient, text, status) VALUES (?, ?, ?, 'accepted')")
+  result.ids.reserve(messages.size());
+  std::int64_t spent = 0;
+  for (const NewMessage& m : messages) {
+    const auto parts = static_cast<std::int64_t>(m.parts ? m.parts : smsParts(m.text).parts);
+    const std::int64_t cost = before.unlimited ? 0 : parts;
+    // In order: a message the rest cannot pay for ends the batch, so that
+    // what was sent is always the batch's beginning.
+    if (spent + cost > before.credits && !before.unlimited) break;
+    c->prepare("INSERT INTO messages (account_id, recipient, text, status, parts, cost) "
+               "VALUES (?, ?, ?, 'accepted', ?, ?)")
         .bind(1, accountId)
-        .bind(2, messages[i].recipient)
-        .bind(3, messages[i].text)
+        .bind(2, m.recipient)
+        .bind(3, m.text)
+        .bind(4, parts)
+        .bind(5, cost)
         .step();
     result.ids.push_back(c->lastId());
+    spent += cost;
   }
-  if (!before.unlimited && payable > 0) {
-    c->prepare("UPDATE accounts SET credits = credits - ? WHERE id = ?")
-        .bind(1, static_cast<std::int64_t>(payable))
-        .bind(2, accountId)
-        .step();
-    result.balance.credits -= static_cast<std::int64_t>(payable);
+  if (spent > 0) {
+    c->prepare("UPDATE accounts SET credits = credits - ? WHERE id = ?").bind(1, spent).bind(2, accountId).step();
+    result.balance.credits -= spent;
   }
   return result;
 }
@@ -387,17 +429,18 @@ std::vector<StoredMessage> GatewayStore::messages(const std::optional<std::strin
   std::vector<StoredMessage> out;
   auto collect = [&](Statement& s) {
     while (s.step())
-      out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5), s.text(6), s.text(7)});
+      out.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.text(5), s.text(6), s.text(7),
+                     s.integer(8), s.integer(9)});
   };
   if (account) {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns ", m.parts, m.cost FROM messages m "
         "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " WHERE a.name = ? ORDER BY m.id DESC LIMIT ?");
     s.bind(1, *account).bind(2, cap);
     collect(s);
   } else {
     Statement s = c->prepare(
-        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns " FROM messages m "
+        "SELECT m.id, m.time, a.name, m.recipient, m.text, " kStateColumns ", m.parts, m.cost FROM messages m "
         "JOIN accounts a ON a.id = m.account_id " kOutboxJoin " ORDER BY m.id DESC LIMIT ?");
     s.bind(1, cap);
     collect(s);

@@ -28,12 +28,16 @@ struct Account {
   std::string name;
   std::string passwordHash;
   Balance balance;
+  /// The code page its clients' texts are read in when they are not UTF-8.
+  std::string charset;
 };
 
 /// A message to file for an account.
 struct NewMessage {
   std::string recipient;
   std::string text;
+  /// The SMS parts the text takes (smsParts); 0: counted when it is filed.
+  std::size_t parts = 0;
 };
 
 /// A filed message; \c time is UTC as "YYYY-MM-DD HH:MM:SS". \c status is
@@ -48,6 +52,10 @@ struct StoredMessage {
   std::string status;
   std::string upstreamStatus;
   std::string statusTime;
+  /// The SMS parts it takes and the credits it cost (0 for an unlimited
+  /// account); 1 and 1 for messages filed before parts were counted.
+  std::int64_t parts = 1;
+  std::int64_t cost = 1;
 };
 
 /// What acceptMessages did: the ids of the accepted messages (a prefix of
@@ -85,6 +93,9 @@ public:
                               const Balance& balance);
   /// Sets the balance; false when there is no such account.
   bool setBalance(const std::string& name, const Balance& balance);
+  /// Sets the code page of the account's clients (a canonicalCharset name);
+  /// false when there is no such account.
+  bool setCharset(const std::string& name, const std::string& charset);
   /// Replaces the password hash; false when there is no such account.
   bool setPasswordHash(std::int64_t accountId, const std::string& passwordHash);
 
@@ -93,7 +104,8 @@ public:
   std::vector<Account> accounts();
 
   /// Files as many of \p messages as the balance pays for, in order, takes
-  /// one credit for each, and returns what was filed. All in one transaction:
+  /// one credit for each SMS part, and returns what was filed: the batch
+  /// stops at the first message the balance cannot pay for. All in one transaction:
   /// the batch is filed and paid for together or not at all, and it is on
   /// disk when this returns. Batches of other threads may share the
   /// transaction (see StoreOptions), each still all or nothing.

@@ -3,6 +3,7 @@
 
 #include "gatewayTestUtil.h"
 #include "tempDir.h"
+#include "xmlWellFormed.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,12 @@ using test::kLoginMarker;
 using test::payload;
 
 const HashCost kCost{test::kTestLog2N, 8, 1};
+
+std::string repeat(const std::string& piece, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
 
 class GatewayProtocol : public ::testing::Test {
 protected:
@@ -231,6 +238,176 @@ TEST_F(GatewayProtocol, WeakerStoredHashIsReplacedAtSignIn) {
   // Signing in again with the renewed hash still works, and a wrong password still fails.
   EXPECT_EQ(payload(post("login=eve&password=pw&action=getCredits&t=1").body), "1");
   EXPECT_TRUE(contains(post("login=eve&password=pW&action=getCredits&t=1").body, kLoginMarker));
+}
+
+// Money: a message costs the SMS parts it takes, counted as the composer's tooltip counts them.
+TEST_F(GatewayProtocol, EachMessageCostsItsSmsParts) {
+  struct Case {
+    std::string text;  // as the form carries it
+    std::int64_t parts;
+  };
+  const std::vector<Case> cases = {
+      {"Hi", 1},
+      {std::string(160, 'a'), 1},
+      {std::string(161, 'a'), 2},
+      {std::string(153 * 3, 'a'), 3},
+      {std::string(153 * 3 + 1, 'a'), 4},
+      {repeat("%E2%82%AC", 80), 1},  // the euro sign takes two septets
+      {repeat("%E2%82%AC", 81), 2},
+      {repeat("%C5%91", 70), 1},  // U+0151 is not GSM: UCS-2
+      {repeat("%C5%91", 71), 2},
+  };
+  for (const Case& c : cases) {
+    store.setBalance("ann", Balance{false, 100});
+    const Answer a = post(send("ann", "secret", {"123"}, c.text));
+    EXPECT_EQ(count(a.body, "status=\"accepted\""), 1u) << c.text.substr(0, 20);
+    EXPECT_EQ(balanceOf("ann"), (Balance{false, 100 - c.parts})) << c.text.substr(0, 20);
+    const StoredMessage m = store.messages("ann", 1).at(0);
+    EXPECT_EQ(m.parts, c.parts);
+    EXPECT_EQ(m.cost, c.parts);
+    EXPECT_TRUE(contains(a.body, "<Credits>" + std::to_string(100 - c.parts) + "</Credits>"));
+  }
+}
+
+// Accepted in order while the credits cover them: the first message they
+// cannot cover stops the batch, though a later shorter one would fit.
+TEST_F(GatewayProtocol, CreditsStopTheBatchAtTheFirstMessageTheyCannotCover) {
+  const std::string two(200, 'a');
+  const Answer a = post("login=ann&password=secret&action=sendMessages&recepient0=1&messageData0=" + two +
+                        "&recepient1=2&messageData1=" + two + "&recepient2=3&messageData2=" + two +
+                        "&recepient3=4&messageData3=x&messageCount=4");
+  EXPECT_TRUE(contains(payload(a.body), "Accepted 2 of 4 messages. Insufficient credits: 2 not sent.")) << a.body;
+  EXPECT_TRUE(contains(a.body, "<Message index=\"2\" recipient=\"3\" status=\"refused\" reason=\"insufficient credits\"/>"));
+  EXPECT_TRUE(contains(a.body, "<Message index=\"3\" recipient=\"4\" status=\"refused\" reason=\"insufficient credits\"/>"));
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 1}));
+  EXPECT_EQ(store.messageCount(), 2);
+}
+
+// 39,015 characters from an account with 1 credit: once 255 SMS for one credit.
+TEST_F(GatewayProtocol, TextOverMaxPartsIsRefusedWholeAndCostsNothing) {
+  store.setBalance("ann", Balance{false, 1});
+  const std::string longest(39015, 'a');
+  struct Case {
+    std::vector<std::string> texts;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{longest}, "message 0 is too long: 255 SMS parts, the gateway takes at most 10; nothing was sent"},
+      {{"short", std::string(153 * 10 + 1, 'a'), "short", longest},
+       "message 1 is too long: 11 SMS parts, the gateway takes at most 10 (and 1 more message is too long); "
+       "nothing was sent"},
+  };
+  for (const Case& c : cases) {
+    std::string body = "login=ann&password=secret&action=sendMessages";
+    for (size_t i = 0; i < c.texts.size(); ++i)
+      body += "&recepient" + std::to_string(i) + "=1&messageData" + std::to_string(i) + "=" + c.texts[i];
+    const Answer a = post(body + "&messageCount=" + std::to_string(c.texts.size()));
+    EXPECT_EQ(a.status, 400);
+    EXPECT_TRUE(contains(a.body, "[ERROR]"));
+    EXPECT_EQ(payload(a.body), "ERROR: " + c.message);
+  }
+  // Unlimited accounts are held to the same length.
+  EXPECT_EQ(post(send("max", "open+sesame", {"1"}, longest)).status, 400);
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 1}));
+  EXPECT_EQ(store.messageCount(), 0);
+
+  // A gateway that takes 255 parts still wants 255 credits for them.
+  GatewayService lenient(store, kCost, 255);
+  const Answer a = lenient.handle(send("ann", "secret", {"1"}, longest));
+  EXPECT_TRUE(contains(payload(a.body), "Insufficient")) << a.body;
+  EXPECT_EQ(balanceOf("ann"), (Balance{false, 1}));
+  EXPECT_EQ(store.messageCount(), 0);
+}
+
+TEST_F(GatewayProtocol, UnlimitedAccountPaysNothingButPartsAreRecorded) {
+  post(send("max", "open+sesame", {"1"}, std::string(400, 'a')));
+  const StoredMessage m = store.messages("max", 1).at(0);
+  EXPECT_EQ(m.parts, 3);
+  EXPECT_EQ(m.cost, 0);
+  EXPECT_EQ(balanceOf("max"), (Balance{true, 0}));
+}
+
+// Encodings: bytes that are not UTF-8 are the account's code page.
+TEST_F(GatewayProtocol, TextsThatAreNotUtf8AreReadInTheAccountsCodePage) {
+  struct Case {
+    std::string charset;  // empty: the default
+    std::string recipient, text;
+    std::string storedRecipient, storedText;
+    std::int64_t parts;
+  };
+  const std::vector<Case> cases = {
+      {"", "%2B36%A0301", "%E9t%E9+%80", "+36\u00A0301", "\u00E9t\u00E9 \u20AC", 1},
+      {"", "1", "caf%C3%A9", "1", "caf\u00E9", 1},  // UTF-8 stays UTF-8
+      // 160 GSM characters once decoded; as raw bytes they counted as 160 U+FFFD.
+      {"", "1", repeat("%E9", 160), "1", repeat("\u00E9", 160), 1},
+      {"windows-1250", "1", "%F5r%FCl%F5", "1", "\u0151r\u00FCl\u0151", 1},
+      {"windows-1251", "1", "%CF%F0%E8%E2%E5%F2", "1", "\u041F\u0440\u0438\u0432\u0435\u0442", 1},
+      {"windows-1253", "1", repeat("%E1", 71), "1", repeat("\u03B1", 71), 2},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(store.setCharset("ann", c.charset.empty() ? "windows-1252" : c.charset));
+    store.setBalance("ann", Balance{false, 100});
+    const Answer a = post(send("ann", "secret", {c.recipient}, c.text));
+    ASSERT_EQ(count(a.body, "status=\"accepted\""), 1u) << a.body;
+    const StoredMessage m = store.messages("ann", 1).at(0);
+    EXPECT_EQ(m.recipient, c.storedRecipient) << c.text;
+    EXPECT_EQ(m.text, c.storedText) << c.text;
+    EXPECT_EQ(m.parts, c.parts) << c.text;
+    EXPECT_EQ(balanceOf("ann"), (Balance{false, 100 - c.parts})) << c.text;
+  }
+}
+
+// Every XML answer is well-formed whatever a client sent: NUL, C0 controls
+// and malformed UTF-8 are replaced visibly, never echoed raw.
+TEST_F(GatewayProtocol, AnswersToHostileInputAreWellFormedXml) {
+  const std::vector<std::string> hostile = {"%00", "%01%1F", "%0B%0C", "%C3", "%80", "%C0%AF", "%ED%A0%80", "%EF%BF%BE",
+                                            "%EF%BF%BF", "%F4%90%80%80", "%FF%FE", "%09%0A%0D", "%1B%5B31m"};
+  for (const std::string& h : hostile) {
+    const std::vector<std::string> bodies = {
+        send("ann", "secret", {"1" + h, h}),
+        send("ann", "secret", {h}),
+        "login=ann&password=secret&action=" + h + "\r\n",
+        "login=ann&password=secret&action=getCredits&t=1&" + h + "=1&" + h + "=2\r\n",
+        "login=" + h + "&password=x&action=getCredits&t=1&t=2\r\n",
+    };
+    for (const std::string& body : bodies) {
+      store.setBalance("ann", Balance{false, 5});
+      const Answer a = post(body);
+      ASSERT_EQ(a.contentType.rfind("text/", 0), 0u);
+      if (a.contentType.rfind("text/xml", 0) == 0) EXPECT_EQ(test::xmlFault(a.body), "") << body << "\n" << a.body;
+    }
+  }
+}
+
+// The escape itself, byte by byte; and the check above is no formality:
+// it finds each of these faults in the raw text.
+TEST(XmlEscape, LeavesOnlyCharactersXmlCarries) {
+  struct Case {
+    std::string raw, escaped;
+  };
+  const std::vector<Case> cases = {
+      {std::string("a\0b", 3), "a\u2400b"},
+      {"\x01\x1F\x7F", "\u2401\u241F\x7F"},
+      {"\t\n\r", "&#9;&#10;&#13;"},
+      {"\xC3", "\uFFFD"},
+      {"\xC3(", "\uFFFD("},
+      {"\xC0\xAF", "\uFFFD\uFFFD"},             // overlong "/"
+      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},   // a surrogate
+      {"\xEF\xBF\xBE\xEF\xBF\xBF", "\uFFFD\uFFFD"},
+      {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\u00E9 \U0001F600"},
+      {"<a href='x'>[&]</a>", "&lt;a href=&apos;x&apos;&gt;&#91;&amp;&#93;&lt;/a&gt;"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(xmlEscape(c.raw), c.escaped) << c.raw;
+    const std::string doc = "<?xml version=\"1.0\"?><R a=\"" + xmlEscape(c.raw) + "\">" + xmlEscape(c.raw) + "</R>";
+    EXPECT_EQ(test::xmlFault(doc), "") << doc;
+  }
+  for (const std::string& raw : {std::string("\0", 1), std::string("\x01"), std::string("\xC3"),
+                                 std::string("\xEF\xBF\xBE"), std::string("<"), std::string("&x;")})
+    EXPECT_NE(test::xmlFault("<R>" + raw + "</R>"), "") << raw;
+  EXPECT_NE(test::xmlFault("<R a=\"&#1;\"/>"), "");
+  EXPECT_NE(test::xmlFault("<R><S></R></S>"), "");
 }
 
 TEST(PasswordHash, VerifiesOnlyTheRightPassword) {
