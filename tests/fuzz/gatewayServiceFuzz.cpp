@@ -2,8 +2,10 @@
 // Properties: the service never throws and never fails with a healthy
 // store; a refusal carries "[ERROR]", never the login marker, and changes
 // nothing; an answer with status 200 never carries "[ERROR]"; credits spent
-// equal messages filed.
+// equal the cost of the messages filed, each its SMS parts; every XML answer
+// is well-formed.
 #include "fuzzInput.h"
+#include "../gateway/xmlWellFormed.h"
 
 #include "gateway/gatewayService.h"
 #include "gateway/gatewayStore.h"
@@ -65,8 +67,20 @@ Balance startingBalance(const std::string& body) {
   return pick == 3 ? Balance{true, 0} : Balance{false, static_cast<int64_t>(pick)};
 }
 
-void checkAnswer(const Answer& a, const Balance& before, const Balance& after, int64_t filed) {
+// The credits the newest \p filed messages cost, checking each cost its parts.
+int64_t costOfNewest(GatewayStore& store, int64_t filed, bool unlimited, const std::string& body) {
+  int64_t cost = 0;
+  for (const StoredMessage& m : store.messages(std::nullopt, static_cast<size_t>(filed))) {
+    check(m.cost == (unlimited ? 0 : m.parts), "a message costs its SMS parts", body);
+    cost += m.cost;
+  }
+  return cost;
+}
+
+void checkAnswer(const Answer& a, const Balance& before, const Balance& after, int64_t filed, int64_t cost) {
   check(a.status == 200 || a.status == 400, "the answer is 200 or 400 with a healthy store", a.body);
+  if (a.contentType.rfind("text/xml", 0) == 0)
+    check(quorvel::gateway::test::xmlFault(a.body).empty(), "an XML answer is well-formed", a.body);
   if (a.status != 200) {
     check(contains(a.body, "[ERROR]"), "a refusal carries [ERROR]", a.body);
     check(!contains(a.body, kLoginMarker), "a refusal never holds the login marker", a.body);
@@ -84,7 +98,7 @@ void checkAnswer(const Answer& a, const Balance& before, const Balance& after, i
   if (before.unlimited)
     check(after.unlimited, "unlimited stays unlimited", a.body);
   else
-    check(before.credits - after.credits == filed, "every filed message costs one credit", a.body);
+    check(before.credits - after.credits == cost, "the credits spent are what the filed messages cost", a.body);
 }
 
 } // namespace
@@ -99,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Answer answer = gw.service().handle(body);
 
   const Balance after = gw.store().findAccount("ann")->balance;
-  checkAnswer(answer, before, after, gw.store().messageCount() - messagesBefore);
+  const int64_t filed = gw.store().messageCount() - messagesBefore;
+  checkAnswer(answer, before, after, filed, costOfNewest(gw.store(), filed, before.unlimited, body));
   return 0;
 }

@@ -39,6 +39,7 @@ TEST(GatewayCli, HelpOnEveryCommand) {
       {"account", "add", "--help"},
       {"account", "set-credits", "--help"},
       {"account", "set-password", "--help"},
+      {"account", "set-charset", "--help"},
       {"account", "list", "--help"},
       {"messages", "--help"},
       {"account", "add", "ann", "--help"},  // help wins over missing options
@@ -72,6 +73,13 @@ TEST(GatewayCli, WrongUsageSaysWhatIsWrong) {
       {{"account", "add", "ann", "--password", "p", "--credits", "2147483648", "--db", "x"}, "credits must be"},
       {{"account", "add", "ann", "--password", "", "--credits", "1", "--db", "x"}, "must not be empty"},
       {{"account", "set-credits", "ann"}, "missing the credits"},
+      {{"serve", "--max-parts", "0", "--db", "x"}, "--max-parts needs a whole number from 1 to 255, not \"0\""},
+      {{"serve", "--max-parts", "256", "--db", "x"}, "--max-parts needs a whole number from 1 to 255"},
+      {{"account", "set-charset", "ann"}, "missing CHARSET"},
+      {{"account", "set-charset", "ann", "utf-8", "--db", "x"},
+       "unknown code page \"utf-8\"; known are windows-874, windows-1250, windows-1251, windows-1252, "
+       "windows-1253, windows-1254, windows-1255, windows-1256, windows-1257, windows-1258, iso-8859-1, "
+       "iso-8859-2, iso-8859-15"},
       {{"messages", "--limit", "ten"}, "--limit needs a whole number"},
       {{"messages", "--db", "a", "--db", "b"}, "--db is given twice"},
   };
@@ -129,22 +137,35 @@ TEST(GatewayCli, ManagesAccountsAndShowsMessages) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "no account named \"nobody-here\""));
 
+  r = runCli({"account", "set-charset", "zed", "Windows-1250", "--db", db});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Texts from \"zed\" that are not UTF-8 are now read as windows-1250.\n");
+  r = runCli({"account", "set-charset", "bob", "windows-1250", "--db", db});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "no account named \"bob\""));
+
   r = runCli({"account", "list", "--db", db});
-  EXPECT_EQ(r.out, "NAME  CREDITS\nann   2\nzed   7\n");
+  EXPECT_EQ(r.out,
+            "NAME  CREDITS  CHARSET\n"
+            "ann   2        windows-1252\n"
+            "zed   7        windows-1250\n");
 
   {
     GatewayStore store(db);
     const auto ann = store.findAccount("ann");
     ASSERT_TRUE(ann);
     EXPECT_TRUE(verifyPassword("from stdin", ann->passwordHash));
-    store.acceptMessages(ann->id, {{"+3611", "two\nlines"}, {"+3622", "second"}, {"+3633", "third"}});
+    store.setBalance("ann", Balance{false, 4});
+    store.acceptMessages(ann->id, {{"+3611", "two\nlines"}, {"+3622", std::string(200, 'a')}, {"+3633", "third"}});
   }
   r = runCli({"messages", "--account", "ann", "--limit", "1", "--db", db});
   EXPECT_EQ(r.status, 0);
   ASSERT_EQ(test::count(r.out, "\n"), 2u) << r.out;  // header and one message
-  EXPECT_TRUE(contains(r.out, "\tann\t+3622\taccepted\tsecond\n")) << r.out;
+  EXPECT_EQ(r.out.rfind("ID\tTIME (UTC)\tACCOUNT\tRECIPIENT\tSTATUS\tPARTS\tCOST\tTEXT\t", 0), 0u) << r.out;
+  EXPECT_TRUE(contains(r.out, "\tann\t+3633\taccepted\t1\t1\tthird\n")) << r.out;
   r = runCli({"messages", "--db", db});
-  EXPECT_TRUE(contains(r.out, "+3611\taccepted\ttwo lines\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "+3611\taccepted\t1\t1\ttwo lines\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "+3622\taccepted\t2\t2\t" + std::string(200, 'a') + "\n")) << r.out;
   r = runCli({"messages", "--account", "zed", "--db", db});
   EXPECT_EQ(r.out, "No messages.\n");
   r = runCli({"messages", "--account", "bob", "--db", db});

@@ -246,6 +246,31 @@ TEST(Delivery, ErrorsBackOffThenGiveUpWithTheCreditBack) {
   EXPECT_EQ(b.credits(), 100);  // returned once
 }
 
+// A given-up message returns what it cost, and never more than the 32-bit
+// balance the clients read.
+TEST(Delivery, GivingUpReturnsWhatTheMessageCost) {
+  struct Case {
+    std::string text;
+    std::int64_t balanceBeforeGivingUp;  // -1: as the send left it
+    std::int64_t after;
+  };
+  const std::vector<Case> cases = {
+      {"one part", -1, 100},
+      {std::string(400, 'x'), -1, 100},  // three parts, three credits back
+      {std::string(400, 'x'), kMaxCredits - 1, kMaxCredits},
+      {"one part", kMaxCredits, kMaxCredits},
+  };
+  for (const Case& c : cases) {
+    Bench b;
+    const auto id = b.accept(c.text);
+    if (c.balanceBeforeGivingUp >= 0) b.store->setBalance("ann", Balance{false, c.balanceBeforeGivingUp});
+    b.outbox->giveUp(id, "given up", b.now);
+    EXPECT_EQ(b.credits(), c.after) << c.text.size();
+    b.outbox->giveUp(id, "given up", b.now);  // once only
+    EXPECT_EQ(b.credits(), c.after) << c.text.size();
+  }
+}
+
 TEST(Delivery, TimeOutAfterAcceptNeverSendsTwice) {
   FakeSendsms kannel;
   kannel.setMode(FakeSendsms::Mode::hold);  // takes the request, answers after the client's time-out
@@ -300,11 +325,13 @@ TEST(Delivery, CrashBetweenAcceptAndHandOverLosesNothing) {
 TEST(Delivery, TooManyPartsAreGivenUp) {
   FakeSendsms kannel;
   Bench b;
+  b.store->setBalance("ann", Balance{false, 1000});  // 256 parts cost 256 credits
   const auto id = b.accept(std::string(153 * 256, 'x'));
+  EXPECT_EQ(b.credits(), 744);
   b.worker(kannelAt(kannel.url())).runDue();
   EXPECT_EQ(kannel.count(), 0u);
   EXPECT_EQ(b.outbox->state(id), "failed");
-  EXPECT_EQ(b.credits(), 100);
+  EXPECT_EQ(b.credits(), 1000);
 }
 
 TEST(Delivery, VersionOneStoreIsMigrated) {

@@ -4,6 +4,7 @@
 
 #include "gatewayTestUtil.h"
 #include "tempDir.h"
+#include "xmlWellFormed.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -143,6 +144,35 @@ TEST_F(GatewayHttp, LargeBatchIsAccepted) {
   EXPECT_EQ(r->status, 200);
   EXPECT_EQ(payload(r->body), "Accepted 200 of 200 messages.");
   EXPECT_EQ(gateway.store().messageCount(), n);
+}
+
+// The whole road of a Windows client's text: ANSI bytes in, the right
+// characters stored, one credit per SMS part, too long refused whole, and
+// every answer well-formed XML.
+TEST_F(GatewayHttp, LegacyTextIsBilledPerPartAndAnswersAreWellFormed) {
+  std::string e200;
+  for (int i = 0; i < 200; ++i) e200 += "%E9";  // "é" in windows-1252: 200 GSM characters, 2 parts
+  const std::string head = "login=nobody&password=pqr456&action=sendMessages&recepient0=%2B36%A0301%00&messageData0=";
+  auto r = client.Post("/kavri", head + e200 + "&messageCount=1\r\n", kForm);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(test::xmlFault(r->body), "") << r->body;
+  EXPECT_TRUE(contains(r->body, "recipient=\"+36\u00A0301\u2400\" status=\"accepted\"")) << r->body;
+  EXPECT_TRUE(contains(r->body, "<Credits>98</Credits>"));
+  const StoredMessage m = gateway.store().messages("nobody", 1).at(0);
+  EXPECT_EQ(m.text.size(), 400u);  // UTF-8 inside
+  EXPECT_EQ(m.text.substr(0, 2), "\u00E9");
+  EXPECT_EQ(m.parts, 2);
+  EXPECT_EQ(m.cost, 2);
+
+  r = client.Post("/kavri", head + std::string(153 * 10 + 1, 'a') + "&messageCount=1\r\n", kForm);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 400);
+  EXPECT_EQ(test::xmlFault(r->body), "") << r->body;
+  EXPECT_TRUE(contains(r->body, "[ERROR]"));
+  EXPECT_TRUE(contains(payload(r->body), "message 0 is too long: 11 SMS parts")) << r->body;
+  EXPECT_EQ(payload(client.Post("/kavri", "login=nobody&password=pqr456&action=getCredits&t=1", kForm)->body), "98");
+  EXPECT_EQ(gateway.store().messageCount(), 1);
 }
 
 TEST_F(GatewayHttp, SecondServerOnTheSamePortIsRefused) {

@@ -1,6 +1,7 @@
 // The store keeps what it was given across restarts and refuses what would break it.
 #include "gateway/gatewayDefaults.h"
 #include "gateway/gatewayEmbedded.h"
+#include "gateway/gatewayOutbox.h"
 
 #include "gatewayTestUtil.h"
 #include "tempDir.h"
@@ -123,6 +124,43 @@ TEST(GatewayStore, BatchIsFiledWholeOrNotAtAll) {
   EXPECT_NE(payload(a.body).find("disk trouble"), std::string::npos) << a.body;
   EXPECT_EQ(store.messageCount(), 3000);
   EXPECT_EQ(store.balance(id), (Balance{false, 2000}));
+}
+
+// Stores of schema 1 (no queue) and 2 (the queue) open and gain each
+// message's parts and cost and each account's code page.
+TEST(GatewayStore, OlderStoresAreMigrated) {
+  const char* const v1 = R"sql(
+    CREATE TABLE accounts (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, password_hash TEXT NOT NULL,
+      credits INTEGER NOT NULL CHECK (credits >= 0), unlimited INTEGER NOT NULL DEFAULT 0,
+      created TEXT NOT NULL DEFAULT (datetime('now')));
+    CREATE TABLE messages (id INTEGER PRIMARY KEY, time TEXT NOT NULL DEFAULT (datetime('now')),
+      account_id INTEGER NOT NULL REFERENCES accounts(id), recipient TEXT NOT NULL, text TEXT NOT NULL,
+      status TEXT NOT NULL);
+    INSERT INTO accounts (name, password_hash, credits) VALUES ('old', 'h', 5);
+    INSERT INTO messages (account_id, recipient, text, status) VALUES (1, '+3611', ')sql";
+  for (int version : {1, 2}) {
+    test::TempDir dir;
+    const std::string path = dir.file("old.sqlite");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const std::string sql = v1 + std::string(400, 'a') + "', 'accepted');" +
+                            (version == 2 ? outboxSchema() : "") + "PRAGMA user_version = " + std::to_string(version);
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+
+    GatewayStore store(path);
+    const auto old = store.messages(std::nullopt, 1).at(0);
+    EXPECT_EQ(old.parts, 1) << version;  // it cost one credit, whatever its length
+    EXPECT_EQ(old.cost, 1) << version;
+    EXPECT_EQ(store.findAccount("old")->charset, "windows-1252");
+    store.acceptMessages(1, {{"+3622", std::string(400, 'b')}});
+    const auto fresh = store.messages(std::nullopt, 1).at(0);
+    EXPECT_EQ(fresh.parts, 3);
+    EXPECT_EQ(fresh.cost, 3);
+    EXPECT_EQ(store.balance(1), (Balance{false, 2}));
+    GatewayStore reopened(path);  // a migrated store opens as it is
+    EXPECT_EQ(reopened.messages(std::nullopt, 2).at(1).cost, 1);
+  }
 }
 
 TEST(GatewayStore, FileIsPrivateToItsOwner) {

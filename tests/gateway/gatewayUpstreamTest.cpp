@@ -78,8 +78,8 @@ TEST(Upstream, SetShowAndBackToStore) {
     store.acceptMessages(1, {{"+3622", "kept one"}});
   }
   r = runCli({"messages", "--db", db});
-  EXPECT_TRUE(contains(r.out, "\t+3622\taccepted\tkept one\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "\t+3611\tqueued\tqueued one\t")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\t+3622\taccepted\t1\t0\tkept one\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\t+3611\tqueued\t1\t0\tqueued one\t")) << r.out;
 }
 
 TEST(Upstream, RefusedSettings) {
