@@ -360,8 +360,8 @@ AcceptResult fileBatch(C& c, std::int64_t accountId, const std::vector<NewMessag
   for (const NewMessage& m : messages) {
     const auto parts = static_cast<std::int64_t>(m.parts ? m.parts : smsParts(m.text).parts);
     const std::int64_t cost = before.unlimited ? 0 : parts;
-    // In order: a message the rest cannot pay for ends the batch, so that
-    // what was sent is always the batch's beginning.
+    // In order: the first message the credits left cannot pay for ends the
+    // batch, so that what was sent is always the batch's beginning.
     if (spent + cost > before.credits && !before.unlimited) break;
     c->prepare("INSERT INTO messages (account_id, recipient, text, status, parts, cost) "
                "VALUES (?, ?, ?, 'accepted', ?, ?)")
