@@ -283,7 +283,8 @@ std::string decodeCodePage(std::string_view bytes, std::string_view charset) {
 }
 
 std::string clientTextToUtf8(std::string bytes, std::string_view charset) {
-  return isValidUtf8(bytes) ? bytes : decodeCodePage(bytes, charset);
+  if (isValidUtf8(bytes)) return bytes;  // moved, not copied: most texts take this way
+  return decodeCodePage(bytes, charset);
 }
 
 } // namespace quorvel::gateway
