@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace quorvel {
 
@@ -57,49 +58,54 @@ template <class F> void forEachCodePoint(const std::string& s, F onChar) {
   std::size_t i = 0;
   while (i < s.size()) {
     const std::size_t start = i;
-    char32_t cp = 0;
-    if (!nextUtf8CodePoint(s, i, cp)) {
+    char32_t cp = static_cast<unsigned char>(s[i]);
+    if (cp < 0x80) {
+      ++i;
+    } else if (!nextUtf8CodePoint(s, i, cp)) {
       cp = 0xFFFD;
       i = start + 1;
     }
-    onChar(cp, s.substr(start, i - start));
+    onChar(cp, std::string_view(s).substr(start, i - start));
   }
 }
 
-struct Layout {
-  SmsParts parts;
-  std::vector<std::string> texts;
-};
-
-Layout layOut(const std::string& utf8) {
-  Layout out;
-  SmsParts& p = out.parts;
-  forEachCodePoint(utf8, [&](char32_t cp, const std::string&) {
-    if (p.firstNonGsm == 0 && gsmSeptets(cp) == 0)
+// The layout of \p utf8; its parts' texts too when \p texts is given. The
+// gateway counts the parts of every message of a batch: counting alone
+// copies nothing.
+SmsParts layOut(const std::string& utf8, std::vector<std::string>* texts) {
+  SmsParts p;
+  // Both codings' units in one pass; the coding decides which count.
+  std::size_t septets = 0, wide = 0;
+  forEachCodePoint(utf8, [&](char32_t cp, std::string_view) {
+    const std::size_t n = gsmSeptets(cp);
+    if (p.firstNonGsm == 0 && n == 0)
       p.firstNonGsm = cp;
+    septets += n;
+    wide += ucs2Units(cp);
   });
   p.coding = p.firstNonGsm ? SmsCoding::ucs2 : SmsCoding::gsm7;
   const bool gsm = p.coding == SmsCoding::gsm7;
   auto unitsOf = [&](char32_t cp) { return gsm ? gsmSeptets(cp) : ucs2Units(cp); };
-  forEachCodePoint(utf8, [&](char32_t cp, const std::string&) { p.units += unitsOf(cp); });
+  p.units = gsm ? septets : wide;
   const std::size_t single = gsm ? gsmSingleUnits : ucs2SingleUnits;
   if (p.units <= single) {
-    out.texts.push_back(utf8);
-    return out;
+    if (texts) texts->push_back(utf8);
+    return p;
   }
   const std::size_t perPart = gsm ? gsmPartUnits : ucs2PartUnits;
   std::size_t used = perPart;
-  forEachCodePoint(utf8, [&](char32_t cp, const std::string& bytes) {
+  p.parts = 0;
+  forEachCodePoint(utf8, [&](char32_t cp, std::string_view bytes) {
     const std::size_t n = unitsOf(cp);
     if (used + n > perPart) {
-      out.texts.emplace_back();
+      ++p.parts;
+      if (texts) texts->emplace_back();
       used = 0;
     }
-    out.texts.back() += bytes;
+    if (texts) texts->back() += bytes;
     used += n;
   });
-  p.parts = out.texts.size();
-  return out;
+  return p;
 }
 
 } // namespace
@@ -115,9 +121,13 @@ std::size_t gsmSeptets(char32_t cp) {
   return 0;
 }
 
-SmsParts smsParts(const std::string& utf8) { return layOut(utf8).parts; }
+SmsParts smsParts(const std::string& utf8) { return layOut(utf8, nullptr); }
 
-std::vector<std::string> splitSmsParts(const std::string& utf8) { return layOut(utf8).texts; }
+std::vector<std::string> splitSmsParts(const std::string& utf8) {
+  std::vector<std::string> texts;
+  layOut(utf8, &texts);
+  return texts;
+}
 
 std::string smsPartsDescription(const SmsParts& parts) {
   std::string text = std::to_string(parts.parts) + (parts.parts == 1 ? " part" : " parts");
