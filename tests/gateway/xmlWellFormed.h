@@ -51,16 +51,18 @@ private:
   }
 
   bool chars() {
-    for (size_t i = 0; i < s_.size();) {
+    while (i_ < s_.size()) {
       char32_t c = 0;
-      const size_t at = i;
-      if (!nextUtf8CodePoint(s_, i, c)) return i_ = at, fail("invalid UTF-8");
+      const size_t at = i_;
+      if (!nextUtf8CodePoint(s_, i_, c)) return fail("invalid UTF-8");
       if (!xmlChar(c)) {
+        i_ = at;
         char hex[16];
         std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(c));
-        return i_ = at, fail(std::string("character ") + hex + " not allowed");
+        return fail(std::string("character ") + hex + " not allowed");
       }
     }
+    i_ = 0;
     return true;
   }
 
@@ -99,8 +101,11 @@ private:
       const size_t before = i_;
       skipSpace();
       if (i_ >= s_.size()) return fail("unterminated start tag");
-      if (s_.compare(i_, 2, "/>") == 0) return i_ += 2, empty = true;
-      if (s_[i_] == '>') return ++i_, empty = false, true;
+      if (s_.compare(i_, 2, "/>") == 0 || s_[i_] == '>') {
+        empty = s_[i_] == '/';
+        i_ += empty ? 2 : 1;
+        return true;
+      }
       if (i_ == before) return fail("space expected before an attribute");
       std::string attr;
       if (!name(attr)) return false;
