@@ -104,13 +104,31 @@ GatewayService::Check GatewayService::hashCheck(std::optional<Account>& account,
   return right ? Check::Right : Check::Wrong;
 }
 
+Answer GatewayService::lockedOut(const std::string& login, const ClientInfo& client) {
+  const auto locked = throttle_.lockedFor(client.address, login, now()).value_or(std::chrono::seconds{1});
+  if (throttle_.firstRefusal(client.address, login)) log("sign-in refused (too many failures)", login, client);
+  return errorAnswer("too many failed sign-ins for this login from your address: try again in " +
+                         std::to_string(locked.count()) + " s",
+                     429);
+}
+
+Answer GatewayService::busy(const std::string& login, const ClientInfo& client) {
+  log("sign-in not checked (the gateway is busy)", login, client);
+  return errorAnswer("the gateway is busy checking other sign-ins: try again in a moment", 503);
+}
+
 GatewayService::SignInResult GatewayService::checkSlowly(std::optional<Account>& account, const std::string& login,
                                                          const std::string& password, const ClientInfo& client) {
-  if (!throttle_.reserve(client.address, login, now()))
-    return errorAnswer("too many sign-ins at once for this login from your address: try again in a moment", 429);
+  switch (throttle_.reserve(client.address, login, now(), options_.hashWait)) {
+    case SignInThrottle::Reservation::Reserved: break;
+    case SignInThrottle::Reservation::Locked: return lockedOut(login, client);
+    case SignInThrottle::Reservation::Busy: return busy(login, client);
+  }
   Check check;
   try {
-    check = hashCheck(account, password);
+    // The check this one waited for may have verified the same password.
+    if (account && verified_.contains(account->passwordHash, password)) check = Check::Right;
+    else check = hashCheck(account, password);
   } catch (...) {
     throttle_.released(client.address, login);
     throw;
@@ -122,8 +140,7 @@ GatewayService::SignInResult GatewayService::checkSlowly(std::optional<Account>&
       return std::move(*account);
     case Check::Busy:
       throttle_.released(client.address, login);
-      log("sign-in not checked (the gateway is busy)", login, client);
-      return errorAnswer("the gateway is busy checking other sign-ins: try again in a moment", 503);
+      return busy(login, client);
     case Check::Wrong: break;
   }
   const std::chrono::seconds lock = throttle_.failed(client.address, login, now());
@@ -137,12 +154,7 @@ GatewayService::SignInResult GatewayService::signIn(const std::string& login, co
   try {
     // A locked pair is refused before anything is looked up or hashed, also
     // with the right password: otherwise the lock would not stop guessing.
-    if (auto locked = throttle_.lockedFor(client.address, login, now())) {
-      if (throttle_.firstRefusal(client.address, login)) log("sign-in refused (too many failures)", login, client);
-      return errorAnswer("too many failed sign-ins for this login from your address: try again in " +
-                             std::to_string(locked->count()) + " s",
-                         429);
-    }
+    if (throttle_.lockedFor(client.address, login, now())) return lockedOut(login, client);
     std::optional<Account> account = store_.findAccount(login);
     if (account && verified_.contains(account->passwordHash, password)) {
       throttle_.succeeded(client.address, login);

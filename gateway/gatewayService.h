@@ -103,6 +103,8 @@ private:
   SignInResult signIn(const std::string& login, const std::string& password, const ClientInfo& client) noexcept;
   SignInResult checkSlowly(std::optional<Account>& account, const std::string& login, const std::string& password,
                            const ClientInfo& client);
+  Answer lockedOut(const std::string& login, const ClientInfo& client);
+  Answer busy(const std::string& login, const ClientInfo& client);
   Check hashCheck(std::optional<Account>& account, const std::string& password);
   void log(const std::string& event, const std::string& login, const ClientInfo& client, const std::string& more = {});
   Answer actSignedIn(ReadRequest& request, const Account& account);

@@ -56,7 +56,7 @@ SignInThrottle::Entry& SignInThrottle::touch(const Key& k, SignInClock::time_poi
     }
   } else {
     order_.splice(order_.end(), order_, e.order);
-    if (e.checking == 0 && e.failures > 0 && now - e.lastFailure >= policy_.forgetAfter) e = Entry{.order = e.order};
+    if (!e.checking && e.failures > 0 && now - e.lastFailure >= policy_.forgetAfter) e = Entry{.order = e.order};
   }
   return e;
 }
@@ -71,21 +71,29 @@ std::optional<seconds> SignInThrottle::lockedFor(const std::string& client, cons
   return std::chrono::ceil<seconds>(e->lockedUntil - now);
 }
 
-bool SignInThrottle::reserve(const std::string& client, const std::string& login, SignInClock::time_point now) {
+SignInThrottle::Reservation SignInThrottle::reserve(const std::string& client, const std::string& login,
+                                                   SignInClock::time_point now, std::chrono::milliseconds wait) {
   const Key k = key(client, login);
-  std::lock_guard lock(mutex_);
-  Entry& e = touch(k, now);
-  if (now < e.lockedUntil) return false;
-  if (e.checking >= std::max(1, policy_.freeFailures - e.failures)) return false;
-  ++e.checking;
-  return true;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    // Looked up anew after each wait: the entry may have gone meanwhile.
+    Entry& e = touch(k, now);
+    if (now < e.lockedUntil) return Reservation::Locked;
+    if (!e.checking) {
+      e.checking = true;
+      return Reservation::Reserved;
+    }
+    if (checked_.wait_until(lock, deadline) == std::cv_status::timeout) return Reservation::Busy;
+  }
 }
 
 seconds SignInThrottle::failed(const std::string& client, const std::string& login, SignInClock::time_point now) {
   const Key k = key(client, login);
   std::lock_guard lock(mutex_);
   Entry& e = touch(k, now);
-  e.checking = std::max(0, e.checking - 1);
+  e.checking = false;
+  checked_.notify_all();
   ++e.failures;
   e.lastFailure = now;
   const int beyond = e.failures - policy_.freeFailures;
@@ -104,12 +112,14 @@ void SignInThrottle::succeeded(const std::string& client, const std::string& log
     order_.erase(e->order);
     entries_.erase(k);
   }
+  checked_.notify_all();
 }
 
 void SignInThrottle::released(const std::string& client, const std::string& login) {
   const Key k = key(client, login);
   std::lock_guard lock(mutex_);
-  if (Entry* e = find(k)) e->checking = std::max(0, e->checking - 1);
+  if (Entry* e = find(k)) e->checking = false;
+  checked_.notify_all();
 }
 
 bool SignInThrottle::firstRefusal(const std::string& client, const std::string& login) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <list>
@@ -40,10 +41,14 @@ public:
   /// How long \p client may still not try \p login; nothing when it may.
   std::optional<std::chrono::seconds> lockedFor(const std::string& client, const std::string& login,
                                                 SignInClock::time_point now);
-  /// Reserves a password check: false when locked, or when as many checks
-  /// of this pair run as it has failures left before a lock (one after a lock).
-  /// A reserved check ends with failed(), succeeded() or released().
-  bool reserve(const std::string& client, const std::string& login, SignInClock::time_point now);
+  enum class Reservation { Reserved, Locked, Busy };
+  /// Reserves the check of a password for \p client and \p login. One
+  /// check of a pair runs at a time: a second waits for the first's verdict
+  /// (at most \p wait, then Busy), so that concurrent guesses meet the lock
+  /// the earlier ones brought. A reserved check ends with failed(),
+  /// succeeded() or released().
+  Reservation reserve(const std::string& client, const std::string& login, SignInClock::time_point now,
+                      std::chrono::milliseconds wait);
   /// Counts a wrong password; returns the lock it brings (zero when none).
   std::chrono::seconds failed(const std::string& client, const std::string& login, SignInClock::time_point now);
   /// A right password: the pair's failures are forgotten.
@@ -62,7 +67,7 @@ private:
   };
   struct Entry {
     int failures = 0;
-    int checking = 0;
+    bool checking = false;
     bool refusalLogged = false;
     SignInClock::time_point lastFailure{};
     SignInClock::time_point lockedUntil{};
@@ -76,6 +81,7 @@ private:
   ThrottlePolicy policy_;
   std::array<unsigned char, 32> secret_{};
   mutable std::mutex mutex_;
+  std::condition_variable checked_;  // a pair's check came to an end
   std::unordered_map<Key, Entry, KeyHash> entries_;
   std::list<Key> order_;  // least recently touched first
 };
