@@ -66,7 +66,7 @@ GatewayService::GatewayService(GatewayStore& store, HashCost cost, SignInOptions
       cost_(cost),
       options_(std::move(signIn)),
       throttle_(options_.throttle),
-      slots_(options_.hashSlots, options_.hashWait) {}
+      slots_(options_.hashSlots, options_.hashWait, options_.hashQueue) {}
 
 GatewayService::~GatewayService() = default;
 

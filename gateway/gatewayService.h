@@ -51,6 +51,7 @@ using LogSink = std::function<void(const std::string& line)>;
 struct SignInOptions {
   std::size_t hashSlots = 0;                    ///< hashes at once; 0: as many as there are cores
   std::chrono::milliseconds hashWait{10000};    ///< the longest wait for a slot before "busy"
+  std::size_t hashQueue = 0;                    ///< checks waiting for a slot at most; 0: four per slot
   ThrottlePolicy throttle = {};
   std::function<SignInClock::time_point()> clock = nullptr;  ///< null: the system clock
   LogSink log = nullptr;                        ///< null: no log

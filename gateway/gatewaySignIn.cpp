@@ -136,16 +136,25 @@ std::size_t SignInThrottle::size() const {
   return entries_.size();
 }
 
-HashSlots::HashSlots(std::size_t slots, std::chrono::milliseconds wait)
+HashSlots::HashSlots(std::size_t slots, std::chrono::milliseconds wait, std::size_t queue)
     : slots_(slots ? slots : std::max(1u, std::thread::hardware_concurrency())),
       wait_(wait),
+      queue_(queue ? queue : 4 * slots_),
       free_(std::make_unique<std::counting_semaphore<>>(static_cast<std::ptrdiff_t>(slots_))) {}
 
 HashSlots::~HashSlots() = default;
 
 bool HashSlots::run(const std::function<void()>& hash) {
   if (onWait) onWait();
-  if (!free_->try_acquire_for(wait_)) return false;
+  if (!free_->try_acquire()) {
+    if (waiting_.fetch_add(1) >= queue_) {
+      --waiting_;
+      return false;
+    }
+    const bool got = free_->try_acquire_for(wait_);
+    --waiting_;
+    if (!got) return false;
+  }
   struct Release {
     std::counting_semaphore<>& s;
     ~Release() { s.release(); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -87,11 +88,13 @@ private:
 };
 
 /// Lets at most a fixed number of password hashes run at once (each takes
-/// a core and, at the default cost, 32 MiB); the others wait a bounded time.
+/// a core and, at the default cost, 32 MiB); the others wait a bounded time,
+/// and only so many of them: a flood of checks is refused at once instead of
+/// holding the threads that serve other clients.
 class HashSlots {
 public:
-  /// \p slots 0: as many as the machine has cores.
-  HashSlots(std::size_t slots, std::chrono::milliseconds wait);
+  /// \p slots 0: as many as the machine has cores; \p queue 0: four waiting per slot.
+  HashSlots(std::size_t slots, std::chrono::milliseconds wait, std::size_t queue = 0);
   ~HashSlots();
 
   /// Runs \p hash in a slot; false (without running it) when no slot came free in time.
@@ -105,6 +108,8 @@ public:
 private:
   std::size_t slots_;
   std::chrono::milliseconds wait_;
+  std::size_t queue_;
+  std::atomic<std::size_t> waiting_{0};
   std::unique_ptr<std::counting_semaphore<>> free_;
 };
 
