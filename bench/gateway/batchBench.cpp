@@ -4,7 +4,7 @@
 // limits of sending the body to a bare server and of inserting the rows
 // straight into SQLite. QUORVEL_GATEWAY=PATH measures another build's program.
 #include "bareSqlite.h"
-#include "childProcess.h"
+#include "gatewayProcess.h"
 #include "gateway/gatewayServer.h"
 #include "processMemory.h"
 
@@ -13,9 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <thread>
 
@@ -57,45 +55,9 @@ std::filesystem::path freshFolder(const std::string& name) {
 
 double mebibytes(std::size_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
 
-std::string gatewayProgram() {
-  const char* other = std::getenv("QUORVEL_GATEWAY");
-  return other && *other ? other : QUORVEL_GATEWAY_PROGRAM;
-}
-
-// The gateway as its own process on a fresh store with the account "bench",
-// so that its memory is measured alone.
-class GatewayProcess {
-public:
-  GatewayProcess() : folder_(freshFolder("quorvel-batch-bench")) {
-    const std::string db = (folder_ / "gateway.sqlite").string();
-    {
-      GatewayStore store(db);
-      store.addAccount("bench", hashPassword("bench pw"), Balance{true, 0});
-    }
-    child_ = std::make_unique<test::ChildProcess>(gatewayProgram(),
-                                                  std::vector<std::string>{"serve", "--listen", "127.0.0.1:0", "--db", db});
-    std::string line;
-    if (child_->readLine(line) && line.find("Listening on http://127.0.0.1:") == 0)
-      port_ = std::stoi(line.substr(line.rfind(':') + 1));
-  }
-  ~GatewayProcess() {
-    child_->terminate();
-    child_->wait();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
-  int port() const { return port_; }
-  int pid() const { return child_->pid(); }
-
-private:
-  std::filesystem::path folder_;
-  std::unique_ptr<test::ChildProcess> child_;
-  int port_ = 0;
-};
-
 void BM_Batch100k_Gateway(benchmark::State& state) {
   const std::string& body = batchBody();
-  GatewayProcess gateway;
+  bench::GatewayProcess gateway;
   if (!gateway.port()) return state.SkipWithError("the gateway did not start");
   httplib::Client client("127.0.0.1", gateway.port());
   client.set_read_timeout(120, 0);
@@ -136,7 +98,7 @@ void BM_Batch100k_WrongPassword(benchmark::State& state) {
   const std::string& body = batchBody();
   const std::string rest = body.substr(body.find("&password="));
   const int clients = static_cast<int>(state.range(0));
-  GatewayProcess gateway;
+  bench::GatewayProcess gateway;
   if (!gateway.port()) return state.SkipWithError("the gateway did not start");
   const int pid = gateway.pid();
   // The stand-in hash for unknown logins is made at the first one.
