@@ -30,6 +30,20 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
+// Runs \p act; what it throws becomes an answer (of the type \p act returns).
+template <class Act>
+auto guarded(Act act) noexcept -> decltype(act()) {
+  try {
+    return act();
+  } catch (const std::bad_alloc&) {
+    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
+  } catch (const std::exception& e) {
+    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
+  } catch (...) {
+    return errorAnswer("the gateway failed, nothing was sent", 500);
+  }
+}
+
 } // namespace
 
 VerifiedPasswords::VerifiedPasswords() {
@@ -151,7 +165,7 @@ GatewayService::SignInResult GatewayService::checkSlowly(std::optional<Account>&
 
 GatewayService::SignInResult GatewayService::signIn(const std::string& login, const std::string& password,
                                                     const ClientInfo& client) noexcept {
-  try {
+  return guarded([&]() -> SignInResult {
     // A locked pair is refused before anything is looked up or hashed, also
     // with the right password: otherwise the lock would not stop guessing.
     if (throttle_.lockedFor(client.address, login, now())) return lockedOut(login, client);
@@ -161,13 +175,7 @@ GatewayService::SignInResult GatewayService::signIn(const std::string& login, co
       return std::move(*account);
     }
     return checkSlowly(account, login, password, client);
-  } catch (const std::bad_alloc&) {
-    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
-  } catch (const std::exception& e) {
-    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
-  } catch (...) {
-    return errorAnswer("the gateway failed, nothing was sent", 500);
-  }
+  });
 }
 
 // Signs a reader's request in through the service while its body arrives.
@@ -246,23 +254,6 @@ Answer GatewayService::actSignedIn(ReadRequest& parsed, const Account& account) 
                     std::get<ParsedRequest>(parsed).action);
 }
 
-namespace {
-
-// Runs \p act; what it throws becomes an answer.
-template <class Act>
-Answer guarded(Act act) noexcept {
-  try {
-    return act();
-  } catch (const std::bad_alloc&) {
-    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
-  } catch (const std::exception& e) {
-    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
-  } catch (...) {
-    return errorAnswer("the gateway failed, nothing was sent", 500);
-  }
-}
-
-} // namespace
 
 Answer GatewayService::handle(ReadRequest request, const ClientInfo& client) noexcept {
   return guarded([&] {
@@ -285,9 +276,11 @@ Answer GatewayService::handle(RequestReader& reader, const ClientInfo& client) n
     // A reader of another maker's: the request is signed in now.
     if (!attempt) return handle(std::move(request), client);
     auto& result = attempt->result();
-    // The credentials were never read: the request's error says why.
-    if (!result) return std::holds_alternative<RequestError>(request) ? errorAnswer(std::get<RequestError>(request).message)
-                                                                      : errorAnswer("the request was not signed in");
+    // The credentials were never read, so the request is an error that says why.
+    if (!result) {
+      auto* error = std::get_if<RequestError>(&request);
+      return errorAnswer(error ? error->message : "the request was not signed in");
+    }
     if (auto* refusal = std::get_if<Answer>(&*result)) return std::move(*refusal);
     return actSignedIn(request, std::get<Account>(*result));
   });

@@ -99,7 +99,7 @@ public:
 
   /// Runs \p hash in a slot; false (without running it) when no slot came free in time.
   bool run(const std::function<void()>& hash);
-  std::size_t slots() const { return slots_; }
+  std::size_t capacity() const { return slots_; }
   std::chrono::milliseconds wait() const { return wait_; }
 
   /// For tests: called before waiting for a slot, and inside the slot before each hash.
