@@ -63,6 +63,8 @@ SignInThrottle::Entry& SignInThrottle::touch(const Key& k, SignInClock::time_poi
 
 std::optional<seconds> SignInThrottle::lockedFor(const std::string& client, const std::string& login,
                                                  SignInClock::time_point now) {
+  // Without failures anywhere, as is usual, no digest is needed.
+  if (empty()) return std::nullopt;
   const Key k = key(client, login);
   std::lock_guard lock(mutex_);
   const Entry* e = find(k);
@@ -106,6 +108,7 @@ seconds SignInThrottle::failed(const std::string& client, const std::string& log
 }
 
 void SignInThrottle::succeeded(const std::string& client, const std::string& login) {
+  if (empty()) return;
   const Key k = key(client, login);
   std::lock_guard lock(mutex_);
   if (Entry* e = find(k)) {
@@ -129,6 +132,11 @@ bool SignInThrottle::firstRefusal(const std::string& client, const std::string& 
   if (!e || e->refusalLogged) return false;
   e->refusalLogged = true;
   return true;
+}
+
+bool SignInThrottle::empty() const {
+  std::lock_guard lock(mutex_);
+  return entries_.empty();
 }
 
 std::size_t SignInThrottle::size() const {

@@ -62,6 +62,7 @@ public:
   std::size_t size() const;
 
 private:
+  bool empty() const;
   using Key = std::array<unsigned char, 16>;
   struct KeyHash {
     std::size_t operator()(const Key& k) const;
