@@ -102,6 +102,8 @@ public:
   bool run(const std::function<void()>& hash);
   std::size_t capacity() const { return slots_; }
   std::chrono::milliseconds wait() const { return wait_; }
+  /// How many checks wait for a slot now.
+  std::size_t waiting() const { return waiting_.load(); }
 
   /// For tests: called before waiting for a slot, and inside the slot before each hash.
   std::function<void()> onWait, onHash;

@@ -306,5 +306,31 @@ TEST(GatewaySignInConcurrency, BusySlotsAnswerAfterABoundedWait) {
   EXPECT_EQ(watch.hashed, 1);
 }
 
+// With the one slot taken and its one waiting place too, a further check is
+// answered busy at once instead of holding its thread for the whole wait.
+TEST(GatewaySignInConcurrency, AFullQueueAnswersBusyAtOnce) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("gateway.sqlite"));
+  SignInOptions options;
+  options.hashSlots = 1;
+  options.hashQueue = 1;
+  options.hashWait = std::chrono::minutes(10);
+  GatewayService service(store, kCost, options);
+  HashWatch watch;
+  watch.watch(service.hashSlots());
+
+  std::thread first([&] { service.handle(guess(1), ClientInfo{"192.0.2.1"}); });
+  EXPECT_TRUE(watch.waitUntil([&] { return watch.inside == 1; }));
+  std::thread second([&] { service.handle(guess(2), ClientInfo{"192.0.2.2"}); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (service.hashSlots().waiting() < 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  const Answer busy = service.handle(guess(3), ClientInfo{"192.0.2.3"});
+  watch.release();
+  first.join();
+  second.join();
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_EQ(watch.hashed, 2);
+}
+
 } // namespace
 } // namespace quorvel::gateway
