@@ -190,6 +190,21 @@ std::size_t maxParts(const Args& args) {
   return value;
 }
 
+// The default account's password is known to everyone: it is made only
+// where no stranger can reach it and nothing it sends costs money.
+void announceAccounts(GatewayStore& store, const std::string& host, const std::string& upstreamKind, Io& io) {
+  if (defaultAccountWanted(host, upstreamKind)) {
+    if (addDefaultAccountIfEmpty(store))
+      io.out << "Created the account \"" << kDefaultAccount << "\" with the password \"" << kDefaultPassword
+             << "\" and " << kDefaultCredits << " credits (the composer's default settings)." << std::endl;
+  } else if (store.accounts().empty()) {
+    io.out << "No accounts yet: add one with \"" << kProgram
+           << " account add NAME --password - --credits N\" (the default account is made only on a loopback "
+              "address with the store upstream)."
+           << std::endl;
+  }
+}
+
 int serve(const Args& args, Io& io) {
   ListenAddress address{kDefaultHost, kDefaultPort};
   if (const std::string* listen = args.option("listen")) {
@@ -207,7 +222,10 @@ int serve(const Args& args, Io& io) {
   GatewayStore store(path);
   Outbox outbox(path);
   outbox.setUpstream(upstream.kind);
-  GatewayService service(store, HashCost{}, parts);
+  // Sign-in failures and refusals, as they happen (the service writes one line at a time).
+  SignInOptions signIn;
+  signIn.log = [&](const std::string& line) { io.out << line << std::endl; };
+  GatewayService service(store, HashCost{}, std::move(signIn), parts);
   ServerOptions serverOptions{address.host, address.port};
   if (upstream.kannel())
     serverOptions.reportHandler = [&](const std::multimap<std::string, std::string>& q) {
@@ -228,9 +246,7 @@ int serve(const Args& args, Io& io) {
   io.out << "Listening on http://" << (v6 ? "[" + address.host + "]" : address.host) << ":" << port << "/kavri"
          << std::endl;
   io.out << "Store: " << path << std::endl;
-  if (addDefaultAccountIfEmpty(store))
-    io.out << "Created the account \"" << kDefaultAccount << "\" with the password \"" << kDefaultPassword
-           << "\" and " << kDefaultCredits << " credits (the composer's default settings)." << std::endl;
+  announceAccounts(store, address.host, upstream.kind, io);
 
   std::unique_ptr<DeliveryWorker> worker;
   if (upstream.kannel()) {
@@ -418,8 +434,10 @@ Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
                       Each message costs one credit per SMS part.
 
 The first line of output names the address, for example
-"Listening on http://127.0.0.1:9333/kavri". A store without accounts gets the
-account "nobody" with the password "pqr456" and 100 credits.
+"Listening on http://127.0.0.1:9333/kavri". On a loopback address with the
+store upstream, a store without accounts gets the account "nobody" with the
+password "pqr456" and 100 credits; elsewhere add accounts with "account add".
+Failed sign-ins are written to the output, one line each.
 )",
        serve},
       {{"account", "add"}, {"password", "credits", "db"}, {"NAME"}, 0,

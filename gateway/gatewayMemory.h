@@ -10,4 +10,10 @@ namespace quorvel::gateway {
 /// Call before starting threads. Does nothing where the C library has no such pools.
 void shareMemoryPools();
 
+/// Hands the memory the C library's pools hold unused back to the system,
+/// so that one large request does not keep the process at its peak size.
+/// Takes a few milliseconds after a large request; does nothing where the C
+/// library cannot.
+void releaseFreeMemory();
+
 } // namespace quorvel::gateway

@@ -15,4 +15,10 @@ void shareMemoryPools() {
 #endif
 }
 
+void releaseFreeMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 } // namespace quorvel::gateway

@@ -3,9 +3,9 @@
 
 #include "gateway/gatewayForm.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <set>
 
@@ -42,37 +42,85 @@ std::optional<size_t> parseIndex(std::string_view text) {
 } // namespace
 
 struct RequestReader::State {
+  explicit State(std::unique_ptr<SignInCheck> c) : check(std::move(c)) {}
+
+  std::unique_ptr<SignInCheck> check;
   FormReader form{[this](const std::string& name, const std::string& value) { field(name, value); }};
 
   std::optional<std::string> login, password, action, t, messageCount;
-  std::optional<std::string> repeated;  // the first field found twice
-  bool tooManyUnknown = false;
+  std::optional<size_t> count;           // messageCount, once it came as a number
+  std::optional<RequestError> failure;   // the first rule the body broke
+  bool credentialsRead = false;
+  bool refused = false;                  // the check refused the credentials
+  size_t bytesBeforeSignIn = 0;
+  size_t bytesFed = 0;
   std::set<std::string> unknown;
 
-  // Messages by index: those up to the first gap in order, the rest aside
-  // until the gap closes (clients send them in order, so "ahead" stays empty).
+  // Messages by index, in the order the clients send them.
   std::vector<SendItem> items;
   std::vector<std::uint8_t> present;
-  std::map<size_t, std::pair<SendItem, std::uint8_t>> ahead;
   size_t recipientFields = 0;  // every field with the prefix, also without a usable index
   size_t textFields = 0;
 
+  bool draining() const { return failure || refused; }
+
+  // Ends the keeping of fields: what was kept goes, the rest of the body is only drained.
+  void fail(RequestError error) {
+    failure = std::move(error);
+    items = {};
+    present = {};
+    unknown = {};
+  }
+
+  void feed(std::string_view piece) {
+    bytesFed += piece.size();
+    while (!piece.empty() && !draining() && form.good()) {
+      if (credentialsRead) return form.feed(piece);
+      const size_t room = kMaxBytesBeforeSignIn - bytesBeforeSignIn;
+      if (room == 0) return fail(credentialsFirst());
+      const std::string_view part = piece.substr(0, std::min(room, piece.size()));
+      bytesBeforeSignIn += part.size();
+      form.feed(part);
+      piece.remove_prefix(part.size());
+    }
+  }
+
+  static RequestError credentialsFirst() {
+    return RequestError{"the login and the password must come first in the request, within its first " +
+                        std::to_string(kMaxBytesBeforeSignIn) + " bytes and before the messages"};
+  }
+
   void field(const std::string& name, const std::string& value) {
-    if (repeated || tooManyUnknown) return;
+    if (draining()) return;
     if (auto* slot = namedSlot(name)) {
-      if (*slot) repeated = name;
-      else *slot = value;
+      if (*slot) return fail(repeatedField(name));
+      *slot = value;
+      if (slot == &messageCount) count = parseCount(value);
+      if (!credentialsRead && login && password) signIn();
     } else if (name.starts_with(kRecipientPrefix)) {
       ++recipientFields;
       messagePart(name, kRecipientPrefix.size(), kRecipient, value);
     } else if (name.starts_with(kTextPrefix)) {
       ++textFields;
       messagePart(name, kTextPrefix.size(), kText, value);
-    } else if (!unknown.contains(name)) {
-      if (unknown.size() >= kMaxUnknownFields) tooManyUnknown = true;
-      else unknown.insert(name);
+    } else if (unknown.contains(name)) {
+      fail(repeatedField(name));
+    } else if (unknown.size() >= kMaxUnknownFields) {
+      fail(RequestError{"the request holds more than " + std::to_string(kMaxUnknownFields) + " unknown fields"});
     } else {
-      repeated = name;
+      unknown.insert(name);
+    }
+  }
+
+  static RequestError repeatedField(const std::string& name) {
+    return RequestError{"the field \"" + name + "\" appears more than once"};
+  }
+
+  void signIn() {
+    credentialsRead = true;
+    if (check && !check->signIn(*login, *password)) {
+      refused = true;
+      unknown = {};
     }
   }
 
@@ -86,42 +134,27 @@ struct RequestReader::State {
   }
 
   void messagePart(const std::string& name, size_t prefix, Part part, const std::string& value) {
+    if (!credentialsRead) return fail(credentialsFirst());
     const auto index = parseIndex(std::string_view(name).substr(prefix));
     if (!index) return;  // counted, and so refused by the count check
-    if (*index < items.size()) return set(items[*index], present[*index], part, name, value);
+    if (count && *index >= *count)
+      return fail(RequestError{"the field \"" + name + "\" lies beyond messageCount " + *messageCount});
+    // A gap would make the reader hold messages aside until it closes; the
+    // clients never leave one.
+    if (*index > items.size())
+      return fail(RequestError{"the field \"" + name + "\" comes before message " + std::to_string(items.size()) +
+                               ": the messages must come in the order of their indices"});
     if (*index == items.size()) {
       items.emplace_back();
       present.push_back(0);
-      set(items.back(), present.back(), part, name, value);
-      while (!ahead.empty() && ahead.begin()->first == items.size()) {
-        auto node = ahead.extract(ahead.begin());
-        items.push_back(std::move(node.mapped().first));
-        present.push_back(node.mapped().second);
-      }
-      return;
     }
-    auto& [item, bits] = ahead[*index];
-    set(item, bits, part, name, value);
-  }
-
-  void set(SendItem& item, std::uint8_t& bits, Part part, const std::string& name, const std::string& value) {
-    if (bits & part) {
-      repeated = name;
-      return;
-    }
-    bits |= part;
-    (part == kRecipient ? item.recipient : item.text) = value;
-  }
-
-  std::uint8_t presence(size_t index) const {
-    if (index < present.size()) return present[index];
-    auto it = ahead.find(index);
-    return it == ahead.end() ? 0 : it->second.second;
+    if (present[*index] & part) return fail(repeatedField(name));
+    present[*index] |= part;
+    (part == kRecipient ? items[*index].recipient : items[*index].text) = value;
   }
 
   Action readSend() {
     if (!messageCount) return missing("messageCount");
-    const auto count = parseCount(*messageCount);
     if (!count) return RequestError{"messageCount \"" + *messageCount + "\" is not a number"};
     if (*count == 0) return RequestError{"messageCount must be at least 1"};
 
@@ -130,10 +163,10 @@ struct RequestReader::State {
     const std::string counted = "messageCount is " + *messageCount + " but the request holds ";
     if (recipientFields > *count) return RequestError{counted + std::to_string(recipientFields) + " recipient fields"};
     if (textFields > *count) return RequestError{counted + std::to_string(textFields) + " message fields"};
-    // With no more fields than the count, a gap shows up within the fields
-    // present, so this ends early for a huge count and a small body.
+    // The fields present have no gap, so this ends at the first index beyond
+    // them, early for a huge count and a small body.
     for (size_t i = 0; i < *count; ++i) {
-      const std::uint8_t bits = presence(i);
+      const std::uint8_t bits = i < present.size() ? present[i] : 0;
       if (!(bits & kRecipient)) return missing(kRecipientPrefix + std::to_string(i));
       if (!(bits & kText)) return missing(kTextPrefix + std::to_string(i));
     }
@@ -153,10 +186,11 @@ struct RequestReader::State {
   }
 
   ReadRequest finish() {
-    if (!form.finish()) return RequestError{"malformed form body: a \"%\" is not followed by two hexadecimal digits"};
-    if (repeated) return RequestError{"the field \"" + *repeated + "\" appears more than once"};
-    if (tooManyUnknown)
-      return RequestError{"the request holds more than " + std::to_string(kMaxUnknownFields) + " unknown fields"};
+    if (!draining() && !form.finish())
+      return RequestError{"malformed form body: a \"%\" is not followed by two hexadecimal digits"};
+    // The check's owner answers a refusal; this text only stands in for it.
+    if (refused) return RequestError{"the sign-in was refused"};
+    if (failure) return std::move(*failure);
     if (!login) return missing("login");
     if (!password) return missing("password");
     Action what = readAction();
@@ -164,13 +198,18 @@ struct RequestReader::State {
   }
 };
 
-RequestReader::RequestReader() : state_(std::make_unique<State>()) {}
+RequestReader::RequestReader(std::unique_ptr<SignInCheck> check)
+    : state_(std::make_unique<State>(std::move(check))) {}
 
 RequestReader::~RequestReader() = default;
 
-void RequestReader::feed(std::string_view piece) { state_->form.feed(piece); }
+void RequestReader::feed(std::string_view piece) { state_->feed(piece); }
 
 ReadRequest RequestReader::finish() { return state_->finish(); }
+
+std::size_t RequestReader::bytesFed() const { return state_->bytesFed; }
+
+SignInCheck* RequestReader::signInCheck() const { return state_->check.get(); }
 
 bool holdsDigit(const std::string& recipient) {
   for (char c : recipient)

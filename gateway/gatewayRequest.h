@@ -48,13 +48,34 @@ struct ParsedRequest {
 /// request, whose action may still be a RequestError.
 using ReadRequest = std::variant<RequestError, ParsedRequest>;
 
+/// Decides on a request's credentials while its body is still arriving.
+class SignInCheck {
+public:
+  virtual ~SignInCheck() = default;
+  /// Called once, as soon as both login and password were read; false
+  /// refuses them, and the reader keeps nothing more of the body.
+  virtual bool signIn(const std::string& login, const std::string& password) = 0;
+};
+
+/// How many bytes of a body may come before its login and password are both
+/// read. The clients send them first; the login page's form puts its one
+/// hidden field before them. A stranger's body costs no more than this.
+inline constexpr std::size_t kMaxBytesBeforeSignIn = 4096;
+
 /// Reads a request body that arrives in pieces, decoding each piece as it
 /// comes, so that a large batch is never held twice: what is kept are the
 /// decoded fields the request needs. Fields it does not know are only
 /// checked for repetition (and refused beyond kMaxUnknownFields names).
+///
+/// Login and password must come within the first kMaxBytesBeforeSignIn
+/// bytes and before any message field; once both are read, the check (if
+/// any) decides whether the rest is kept at all. Messages must come in the
+/// order of their indices, each below messageCount when that came first. A
+/// body that breaks a rule is refused as the rule breaks: from then on the
+/// reader only drains what follows.
 class RequestReader {
 public:
-  RequestReader();
+  explicit RequestReader(std::unique_ptr<SignInCheck> check = nullptr);
   ~RequestReader();
   RequestReader(const RequestReader&) = delete;
   RequestReader& operator=(const RequestReader&) = delete;
@@ -63,6 +84,10 @@ public:
   void feed(std::string_view piece);
   /// The request in everything fed; call once, at the end of the body.
   ReadRequest finish();
+  /// How many bytes were fed, also those only drained.
+  std::size_t bytesFed() const;
+  /// The check given at construction; null without one.
+  SignInCheck* signInCheck() const;
 
 private:
   struct State;

@@ -3,11 +3,13 @@
 
 #include "gateway/gatewayCharset.h"
 #include "util/unSMSParts.h"
+#include "gateway/gatewayMemory.h"
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
 
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <variant>
@@ -15,6 +17,9 @@
 namespace quorvel::gateway {
 
 namespace {
+
+// Requests this large give their memory back to the system when answered.
+constexpr size_t kReleaseAfterBytes = size_t{1} << 20;
 
 // Bounds the memory a stream of distinct sign-ins can take.
 constexpr size_t kMaxVerified = 10000;
@@ -26,6 +31,20 @@ struct Overloaded : F... {
 // Compilers without aggregate deduction (clang before 17) need the guide.
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
+
+// Runs \p act; what it throws becomes an answer (of the type \p act returns).
+template <class Act>
+auto guarded(Act act) noexcept -> decltype(act()) {
+  try {
+    return act();
+  } catch (const std::bad_alloc&) {
+    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
+  } catch (const std::exception& e) {
+    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
+  } catch (...) {
+    return errorAnswer("the gateway failed, nothing was sent", 500);
+  }
+}
 
 } // namespace
 
@@ -57,25 +76,129 @@ void VerifiedPasswords::add(const std::string& storedHash, const std::string& pa
 }
 
 GatewayService::GatewayService(GatewayStore& store, HashCost cost, std::size_t maxParts)
-    : store_(store), cost_(cost), maxParts_(maxParts) {}
+    : GatewayService(store, cost, SignInOptions{}, maxParts) {}
 
-std::optional<Account> GatewayService::signIn(const std::string& login, const std::string& password) {
-  auto account = store_.findAccount(login);
-  if (!account) return std::nullopt;
-  if (verified_.contains(account->passwordHash, password)) return account;
-  if (!verifyPassword(password, account->passwordHash)) return std::nullopt;
+GatewayService::GatewayService(GatewayStore& store, HashCost cost, SignInOptions signIn, std::size_t maxParts)
+    : store_(store),
+      cost_(cost),
+      maxParts_(maxParts),
+      options_(std::move(signIn)),
+      throttle_(options_.throttle),
+      slots_(options_.hashSlots, options_.hashWait, options_.hashQueue) {}
 
-  if (needsRehash(account->passwordHash, cost_)) {
-    try {
-      const std::string renewed = hashPassword(password, cost_);
-      if (store_.setPasswordHash(account->id, renewed)) account->passwordHash = renewed;
-    } catch (const std::exception&) {
-      // The old hash still works; try again at the next sign-in.
-    }
-  }
-  verified_.add(account->passwordHash, password);
-  return account;
+GatewayService::~GatewayService() = default;
+
+SignInClock::time_point GatewayService::now() const { return options_.clock ? options_.clock() : SignInClock::now(); }
+
+void GatewayService::log(const std::string& event, const std::string& login, const ClientInfo& client,
+                         const std::string& more) {
+  if (!options_.log) return;
+  const std::string line = logTime(now()) + " " + event + ": login " + logQuoted(login) + " from " +
+                           (client.address.empty() ? "an unknown address" : client.address) + more;
+  std::lock_guard lock(logMutex_);
+  options_.log(line);
 }
+
+// One slow hash for every check, whether the login exists or not.
+GatewayService::Check GatewayService::hashCheck(std::optional<Account>& account, const std::string& password) {
+  bool right = false;
+  const bool ran = slots_.run([&] {
+    if (!account) {
+      std::call_once(dummyMade_, [&] { dummyHash_ = hashPassword("no account has this password", cost_); });
+      (void)verifyPassword(password, dummyHash_);
+      return;
+    }
+    right = verifyPassword(password, account->passwordHash);
+    if (right && needsRehash(account->passwordHash, cost_)) {
+      try {
+        const std::string renewed = hashPassword(password, cost_);
+        if (store_.setPasswordHash(account->id, renewed)) account->passwordHash = renewed;
+      } catch (const std::exception&) {
+        // The old hash still works; try again at the next sign-in.
+      }
+    }
+  });
+  if (!ran) return Check::Busy;
+  return right ? Check::Right : Check::Wrong;
+}
+
+Answer GatewayService::lockedOut(const std::string& login, const ClientInfo& client) {
+  const auto locked = throttle_.lockedFor(client.address, login, now()).value_or(std::chrono::seconds{1});
+  if (throttle_.firstRefusal(client.address, login)) log("sign-in refused (too many failures)", login, client);
+  return errorAnswer("too many failed sign-ins for this login from your address: try again in " +
+                         std::to_string(locked.count()) + " s",
+                     429);
+}
+
+Answer GatewayService::busy(const std::string& login, const ClientInfo& client) {
+  log("sign-in not checked (the gateway is busy)", login, client);
+  return errorAnswer("the gateway is busy checking other sign-ins: try again in a moment", 503);
+}
+
+GatewayService::SignInResult GatewayService::checkSlowly(std::optional<Account>& account, const std::string& login,
+                                                         const std::string& password, const ClientInfo& client) {
+  switch (throttle_.reserve(client.address, login, now(), options_.hashWait)) {
+    case SignInThrottle::Reservation::Reserved: break;
+    case SignInThrottle::Reservation::Locked: return lockedOut(login, client);
+    case SignInThrottle::Reservation::Busy: return busy(login, client);
+  }
+  Check check;
+  try {
+    // The check this one waited for may have verified the same password.
+    if (account && verified_.contains(account->passwordHash, password)) check = Check::Right;
+    else check = hashCheck(account, password);
+  } catch (...) {
+    throttle_.released(client.address, login);
+    throw;
+  }
+  switch (check) {
+    case Check::Right:
+      throttle_.succeeded(client.address, login);
+      verified_.add(account->passwordHash, password);
+      return std::move(*account);
+    case Check::Busy:
+      throttle_.released(client.address, login);
+      return busy(login, client);
+    case Check::Wrong: break;
+  }
+  const std::chrono::seconds lock = throttle_.failed(client.address, login, now());
+  log("sign-in failed", login, client,
+      lock.count() ? "; further attempts refused for " + std::to_string(lock.count()) + " s" : "");
+  return loginPage();
+}
+
+GatewayService::SignInResult GatewayService::signIn(const std::string& login, const std::string& password,
+                                                    const ClientInfo& client) noexcept {
+  return guarded([&]() -> SignInResult {
+    // A locked pair is refused before anything is looked up or hashed, also
+    // with the right password: otherwise the lock would not stop guessing.
+    if (throttle_.lockedFor(client.address, login, now())) return lockedOut(login, client);
+    std::optional<Account> account = store_.findAccount(login);
+    if (account && verified_.contains(account->passwordHash, password)) {
+      throttle_.succeeded(client.address, login);
+      return std::move(*account);
+    }
+    return checkSlowly(account, login, password, client);
+  });
+}
+
+// Signs a reader's request in through the service while its body arrives.
+class GatewayService::Attempt : public SignInCheck {
+public:
+  Attempt(GatewayService& service, ClientInfo client) : service_(service), client_(std::move(client)) {}
+
+  bool signIn(const std::string& login, const std::string& password) override {
+    result_ = service_.signIn(login, password, client_);
+    return std::holds_alternative<Account>(*result_);
+  }
+  /// Nothing until the credentials were read.
+  std::optional<SignInResult>& result() { return result_; }
+
+private:
+  GatewayService& service_;
+  ClientInfo client_;
+  std::optional<SignInResult> result_;
+};
 
 // The balance read with the account at sign-in, a moment ago: reading it
 // again would only cost a second query on the busiest path.
@@ -145,54 +268,61 @@ Answer GatewayService::send(const Account& account, SendRequest& request) {
   return sendAnswer(request.items, results, accepted.balance);
 }
 
-Answer GatewayService::act(ReadRequest& parsed) {
+Answer GatewayService::actSignedIn(ReadRequest& parsed, const Account& account) {
   if (auto* error = std::get_if<RequestError>(&parsed)) return errorAnswer(error->message);
-  ParsedRequest& request = std::get<ParsedRequest>(parsed);
-
-  auto account = signIn(request.login, request.password);
-  if (!account) return loginPage();
   return std::visit(Overloaded{
                         [&](const RequestError& e) { return errorAnswer(e.message); },
-                        [&](const CreditQuery&) { return credits(*account); },
-                        [&](SendRequest& s) { return send(*account, s); },
+                        [&](const CreditQuery&) { return credits(account); },
+                        [&](SendRequest& s) { return send(account, s); },
                         [&](const AccountPageRequest&) {
-                          auto balance = store_.balance(account->id);
-                          return balance ? accountPage(account->name, *balance) : loginPage();
+                          auto balance = store_.balance(account.id);
+                          return balance ? accountPage(account.name, *balance) : loginPage();
                         },
                     },
-                    request.action);
+                    std::get<ParsedRequest>(parsed).action);
 }
 
-Answer GatewayService::handle(ReadRequest request) noexcept {
-  try {
-    return act(request);
-  } catch (const std::bad_alloc&) {
-    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
-  } catch (const std::exception& e) {
-    return errorAnswer(std::string("the gateway's store failed, nothing was sent: ") + e.what(), 500);
-  } catch (...) {
-    return errorAnswer("the gateway failed, nothing was sent", 500);
-  }
+
+Answer GatewayService::handle(ReadRequest request, const ClientInfo& client) noexcept {
+  return guarded([&] {
+    if (auto* error = std::get_if<RequestError>(&request)) return errorAnswer(error->message);
+    const ParsedRequest& parsed = std::get<ParsedRequest>(request);
+    SignInResult result = signIn(parsed.login, parsed.password, client);
+    if (auto* refusal = std::get_if<Answer>(&result)) return std::move(*refusal);
+    return actSignedIn(request, std::get<Account>(result));
+  });
 }
 
-std::unique_ptr<RequestReader> GatewayService::reader(const ClientInfo&) {
-  return std::make_unique<RequestReader>();
+std::unique_ptr<RequestReader> GatewayService::reader(const ClientInfo& client) {
+  return std::make_unique<RequestReader>(std::make_unique<Attempt>(*this, client));
 }
 
-Answer GatewayService::handle(RequestReader& reader, const ClientInfo&) noexcept {
-  try {
-    return handle(reader.finish());
-  } catch (...) {
-    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
-  }
+Answer GatewayService::handle(RequestReader& reader, const ClientInfo& client) noexcept {
+  Answer answer = guarded([&] {
+    ReadRequest request = reader.finish();
+    auto* attempt = dynamic_cast<Attempt*>(reader.signInCheck());
+    // A reader of another maker's: the request is signed in now.
+    if (!attempt) return handle(std::move(request), client);
+    auto& result = attempt->result();
+    // The credentials were never read, so the request is an error that says why.
+    if (!result) {
+      auto* error = std::get_if<RequestError>(&request);
+      return errorAnswer(error ? error->message : "the request was not signed in");
+    }
+    if (auto* refusal = std::get_if<Answer>(&*result)) return std::move(*refusal);
+    return actSignedIn(request, std::get<Account>(*result));
+  });
+  // The request's fields are gone by now; what they took goes back to the system.
+  if (reader.bytesFed() >= kReleaseAfterBytes) releaseFreeMemory();
+  return answer;
 }
 
-Answer GatewayService::handle(const std::string& body) noexcept {
-  try {
-    return handle(parseRequest(body));
-  } catch (...) {
-    return errorAnswer("the gateway ran out of memory, nothing was sent", 500);
-  }
+Answer GatewayService::handle(const std::string& body, const ClientInfo& client) noexcept {
+  return guarded([&] {
+    const std::unique_ptr<RequestReader> r = reader(client);
+    r->feed(body);
+    return handle(*r, client);
+  });
 }
 
 } // namespace quorvel::gateway

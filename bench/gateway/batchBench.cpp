@@ -1,9 +1,10 @@
 // One batch of 100,000 recipients with 160-character texts (about 21 MB as a
-// form): time and the gateway process's peak memory growth, beside the
-// practical limits of sending the body to a bare server and of inserting the
-// rows straight into SQLite.
+// form): time and the gateway process's peak memory growth, signed in and
+// with a wrong password (one client and six at once), beside the practical
+// limits of sending the body to a bare server and of inserting the rows
+// straight into SQLite. QUORVEL_GATEWAY=PATH measures another build's program.
 #include "bareSqlite.h"
-#include "childProcess.h"
+#include "gatewayProcess.h"
 #include "gateway/gatewayServer.h"
 #include "processMemory.h"
 
@@ -11,6 +12,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -53,23 +55,11 @@ std::filesystem::path freshFolder(const std::string& name) {
 
 double mebibytes(std::size_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
 
-// The gateway as its own process, so that its memory is measured alone.
 void BM_Batch100k_Gateway(benchmark::State& state) {
   const std::string& body = batchBody();
-  const auto folder = freshFolder("quorvel-batch-bench");
-  const std::string db = (folder / "gateway.sqlite").string();
-  {
-    GatewayStore store(db);
-    store.addAccount("bench", hashPassword("bench pw"), Balance{true, 0});
-  }
-  test::ChildProcess gateway(QUORVEL_GATEWAY_PROGRAM, {"serve", "--listen", "127.0.0.1:0", "--db", db});
-  std::string line;
-  if (!gateway.readLine(line) || line.find("Listening on http://127.0.0.1:") != 0) {
-    state.SkipWithError(("the gateway did not start: " + line).c_str());
-    return;
-  }
-  const int port = std::stoi(line.substr(line.rfind(':') + 1));
-  httplib::Client client("127.0.0.1", port);
+  bench::GatewayProcess gateway;
+  if (!gateway.port()) return state.SkipWithError("the gateway did not start");
+  httplib::Client client("127.0.0.1", gateway.port());
   client.set_read_timeout(120, 0);
   client.set_write_timeout(120, 0);
   // The first sign-in pays for the slow hash, which takes 32 MiB of its own.
@@ -99,10 +89,51 @@ void BM_Batch100k_Gateway(benchmark::State& state) {
   state.counters["growth_per_body"] = static_cast<double>(worst) / static_cast<double>(body.size());
   state.counters["held_after_MiB"] = mebibytes(bench::residentBytes(pid)) - mebibytes(start);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
-  gateway.terminate();
-  gateway.wait();
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+}
+
+// The same batch from strangers: a wrong password (for logins that do not
+// exist, so that no lock cuts the reading short), range(0) clients at once.
+// What the gateway may keep of such a body is bounded before the sign-in.
+void BM_Batch100k_WrongPassword(benchmark::State& state) {
+  const std::string& body = batchBody();
+  const std::string rest = body.substr(body.find("&password="));
+  const int clients = static_cast<int>(state.range(0));
+  bench::GatewayProcess gateway;
+  if (!gateway.port()) return state.SkipWithError("the gateway did not start");
+  const int pid = gateway.pid();
+  // The stand-in hash for unknown logins is made at the first one.
+  httplib::Client("127.0.0.1", gateway.port()).Post("/kavri", "login=x&password=y&action=getCredits&t=1", kForm);
+
+  const std::size_t start = bench::residentBytes(pid);
+  std::size_t worst = 0;
+  int attempt = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::size_t before = bench::residentBytes(pid);
+    bench::resetPeakResident(pid);
+    std::vector<std::string> bodies;
+    for (int c = 0; c < clients; ++c) bodies.push_back("login=stranger" + std::to_string(attempt++) + rest);
+    state.ResumeTiming();
+    std::vector<std::thread> threads;
+    std::atomic<int> refused{0};
+    for (int c = 0; c < clients; ++c)
+      threads.emplace_back([&, c] {
+        httplib::Client client("127.0.0.1", gateway.port());
+        client.set_read_timeout(120, 0);
+        client.set_write_timeout(120, 0);
+        auto res = client.Post("/kavri", bodies[c], kForm);
+        if (res && res->body.find("registerGUI") != std::string::npos) ++refused;
+      });
+    for (auto& t : threads) t.join();
+    state.PauseTiming();
+    if (refused != clients) state.SkipWithError("a wrong password was not answered with the login page");
+    worst = std::max(worst, bench::peakResidentBytes(pid) - before);
+    state.ResumeTiming();
+  }
+  state.counters["body_MiB"] = mebibytes(body.size());
+  state.counters["peak_growth_MiB"] = mebibytes(worst);
+  state.counters["held_after_MiB"] = mebibytes(bench::residentBytes(pid)) - mebibytes(start);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * clients * body.size()));
 }
 
 // The practical limit of the transfer: the same library reading the body and
@@ -138,6 +169,7 @@ void BM_Batch100k_BareSqlite(benchmark::State& state) {
 BENCHMARK(BM_Batch100k_BareUpload)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_Batch100k_BareSqlite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Batch100k_Gateway)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Batch100k_WrongPassword)->ArgName("clients")->Arg(1)->Arg(6)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 } // namespace quorvel::gateway

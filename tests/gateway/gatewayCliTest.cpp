@@ -1,5 +1,6 @@
 // The quorvel-gateway command line, in this process and as its own program.
 #include "gateway/gatewayCli.h"
+#include "gateway/gatewayDefaults.h"
 #include "gateway/gatewayEmbedded.h"
 
 #include "childProcess.h"
@@ -214,6 +215,42 @@ TEST(GatewayProgram, ServesOnAFreePortAndStopsOnRequest) {
   child.terminate();
   EXPECT_EQ(child.readRest(), "Stopped.\n");
   EXPECT_EQ(child.wait(), 0);
+}
+
+// The well-known default account only where no stranger reaches it and
+// nothing it sends costs money.
+TEST(GatewayCli, DefaultAccountOnlyOnLoopbackWithTheStoreUpstream) {
+  struct Case {
+    std::string host, upstream;
+    bool wanted;
+  };
+  const std::vector<Case> cases = {
+      {"127.0.0.1", "store", true},  {"127.1.2.3", "store", true},    {"::1", "store", true},
+      {"localhost", "store", true},  {"::ffff:127.0.0.1", "store", true},
+      {"127.0.0.1", "kannel", false}, {"0.0.0.0", "store", false},    {"::", "store", false},
+      {"192.168.1.5", "store", false}, {"128.0.0.1", "store", false}, {"fe80::1", "store", false},
+      {"gateway.example", "store", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(defaultAccountWanted(c.host, c.upstream), c.wanted) << c.host << " " << c.upstream;
+}
+
+TEST(GatewayProgram, WithKannelSaysHowToAddAnAccount) {
+  test::TempDir dir;
+  const std::string db = dir.file("gateway.sqlite");
+  ASSERT_EQ(runCli({"upstream", "set", "kannel", "--url", "http://127.0.0.1:9/cgi-bin/sendsms", "--user", "u",
+                    "--password", "p", "--db", db})
+                .status,
+            0);
+  test::ChildProcess child(QUORVEL_GATEWAY_PROGRAM, {"serve", "--listen", "127.0.0.1:0", "--db", db});
+  std::string line;
+  ASSERT_TRUE(child.readLine(line));
+  ASSERT_TRUE(child.readLine(line));
+  ASSERT_TRUE(child.readLine(line));
+  EXPECT_TRUE(contains(line, "No accounts yet: add one with \"quorvel-gateway account add NAME --password - --credits N\""))
+      << line;
+  child.terminate();
+  child.wait();
+  EXPECT_EQ(runCli({"account", "list", "--db", db}).out, "No accounts.\n");
 }
 
 } // namespace

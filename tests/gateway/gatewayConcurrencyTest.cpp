@@ -1,4 +1,4 @@
-// Many clients spending one balance at once: every credit is spent exactly once.
+// Many clients at once: every credit is spent exactly once, and password hashes run a bounded number at a time.
 #include "gateway/gatewayEmbedded.h"
 
 #include "gatewayTestUtil.h"
@@ -8,7 +8,9 @@
 #include <httplib.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <latch>
 #include <map>
 #include <mutex>
@@ -221,6 +223,113 @@ TEST(GatewayConcurrency, TwoStoresOnOneFileNeverOverspend) {
   EXPECT_EQ(accepted.load(), kCredits);
   EXPECT_EQ(second.balance(id), (Balance{false, 0}));
   EXPECT_EQ(first.messageCount(), kCredits);
+}
+
+// Threads that sign in at once, with hooks that see how many hashes run.
+struct HashWatch {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int arrived = 0, inside = 0, most = 0, hashed = 0;
+  bool released = false;
+
+  void watch(HashSlots& slots) {
+    slots.onWait = [this] {
+      std::lock_guard lock(mutex);
+      ++arrived;
+      changed.notify_all();
+    };
+    slots.onHash = [this] {
+      std::unique_lock lock(mutex);
+      most = std::max(most, ++inside);
+      ++hashed;
+      changed.notify_all();
+      changed.wait(lock, [&] { return released; });
+      --inside;
+    };
+  }
+  template <class Ready>
+  bool waitUntil(Ready ready) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(30), ready);
+  }
+  void release() {
+    std::lock_guard lock(mutex);
+    released = true;
+    changed.notify_all();
+  }
+};
+
+std::string guess(int i) { return "login=guess" + std::to_string(i) + "&password=x&action=getCredits&t=1"; }
+
+// With two slots, five sign-ins at once run two hashes at a time; before the
+// bound all five ran together.
+TEST(GatewaySignInConcurrency, HashesRunAtMostOnePerSlot) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("gateway.sqlite"));
+  SignInOptions options;
+  options.hashSlots = 2;
+  options.hashWait = std::chrono::seconds(60);
+  GatewayService service(store, kCost, options);
+  HashWatch watch;
+  watch.watch(service.hashSlots());
+
+  constexpr int kClients = 5;
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kClients; ++i)
+    clients.emplace_back([&, i] { service.handle(guess(i), ClientInfo{"192.0.2." + std::to_string(i)}); });
+  EXPECT_TRUE(watch.waitUntil([&] { return watch.arrived == kClients && watch.inside >= 2; }));
+  watch.release();
+  for (auto& c : clients) c.join();
+  EXPECT_EQ(watch.most, 2);
+  EXPECT_EQ(watch.hashed, kClients);
+}
+
+// No slot free within the wait: the sign-in is refused as busy, unhashed.
+TEST(GatewaySignInConcurrency, BusySlotsAnswerAfterABoundedWait) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("gateway.sqlite"));
+  SignInOptions options;
+  options.hashSlots = 1;
+  options.hashWait = std::chrono::milliseconds(0);
+  GatewayService service(store, kCost, options);
+  HashWatch watch;
+  watch.watch(service.hashSlots());
+
+  std::thread first([&] { service.handle(guess(1), ClientInfo{"192.0.2.1"}); });
+  EXPECT_TRUE(watch.waitUntil([&] { return watch.inside == 1; }));
+  const Answer busy = service.handle(guess(2), ClientInfo{"192.0.2.2"});
+  watch.release();
+  first.join();
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_TRUE(test::contains(busy.body, "[ERROR]"));
+  EXPECT_TRUE(test::contains(payload(busy.body), "the gateway is busy checking other sign-ins"));
+  EXPECT_EQ(watch.hashed, 1);
+}
+
+// With the one slot taken and its one waiting place too, a further check is
+// answered busy at once instead of holding its thread for the whole wait.
+TEST(GatewaySignInConcurrency, AFullQueueAnswersBusyAtOnce) {
+  test::TempDir dir;
+  GatewayStore store(dir.file("gateway.sqlite"));
+  SignInOptions options;
+  options.hashSlots = 1;
+  options.hashQueue = 1;
+  options.hashWait = std::chrono::minutes(10);
+  GatewayService service(store, kCost, options);
+  HashWatch watch;
+  watch.watch(service.hashSlots());
+
+  std::thread first([&] { service.handle(guess(1), ClientInfo{"192.0.2.1"}); });
+  EXPECT_TRUE(watch.waitUntil([&] { return watch.inside == 1; }));
+  std::thread second([&] { service.handle(guess(2), ClientInfo{"192.0.2.2"}); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (service.hashSlots().waiting() < 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  const Answer busy = service.handle(guess(3), ClientInfo{"192.0.2.3"});
+  watch.release();
+  first.join();
+  second.join();
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_EQ(watch.hashed, 2);
 }
 
 } // namespace

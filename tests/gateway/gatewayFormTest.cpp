@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace quorvel::gateway {
 namespace {
 
@@ -66,10 +68,10 @@ TEST(GatewayRequest, ReadsCreditQuery) {
 }
 
 TEST(GatewayRequest, ReadsSendBatchInIndexOrder) {
-  // The fields may come in any order; the items follow the indices.
+  // Within one index either field may come first.
   auto parsed = parseRequest(
-      "login=a&password=b&action=sendMessages&recepient1=222&messageData1=two&recepient0=%2B111"
-      "&messageData0=one&messageCount=2\r\n");
+      "login=a&password=b&action=sendMessages&recepient0=%2B111&messageData0=one&messageData1=two&recepient1=222"
+      "&messageCount=2\r\n");
   auto* request = std::get_if<ParsedRequest>(&parsed);
   ASSERT_TRUE(request);
   auto* send = std::get_if<SendRequest>(&request->action);
@@ -81,27 +83,101 @@ TEST(GatewayRequest, ReadsSendBatchInIndexOrder) {
   EXPECT_EQ(send->items[1].text, "two");
 }
 
-// Messages far out of order, and fields with indices far beyond the body,
-// cost no more than the fields present.
-TEST(GatewayRequest, ReadsBatchesInAnyOrder) {
-  std::string body = "login=a&password=b&action=sendMessages&messageCount=300";
-  for (int i = 299; i >= 0; --i)
-    body += "&messageData" + std::to_string(i) + "=t" + std::to_string(i) + "&recepient" + std::to_string(i) + "=" +
-            std::to_string(i);
-  auto parsed = parseRequest(body);
-  auto* send = std::get_if<SendRequest>(&std::get<ParsedRequest>(parsed).action);
-  ASSERT_TRUE(send);
-  ASSERT_EQ(send->items.size(), 300u);
-  for (size_t i = 0; i < 300; ++i) {
-    EXPECT_EQ(send->items[i].recipient, std::to_string(i));
-    EXPECT_EQ(send->items[i].text, "t" + std::to_string(i));
+// A message out of order, or beyond a count that came first, ends the
+// reading where it stands: what follows (here a broken escape and a
+// repeated field) is not even decoded.
+TEST(GatewayRequest, RefusesMessagesOutOfOrderAsTheyArrive) {
+  struct Case {
+    std::string fields;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"recepient1=222&messageData1=two&recepient0=1&messageData0=x",
+       "the field \"recepient1\" comes before message 0: the messages must come in the order of their indices"},
+      {"recepient0=1&messageData0=x&messageData2=y", "the field \"messageData2\" comes before message 1"},
+      {"recepient999999998=1&messageData999999998=x", "the field \"recepient999999998\" comes before message 0"},
+      {"messageCount=1&recepient0=1&messageData0=x&recepient1=2", "the field \"recepient1\" lies beyond messageCount 1"},
+      {"messageCount=2&recepient0=1&messageData0=x&recepient7=2", "the field \"recepient7\" lies beyond messageCount 2"},
+  };
+  for (const Case& c : cases) {
+    auto parsed = parseRequest("login=a&password=b&action=sendMessages&" + c.fields + "&x=%ZZ&x=1&messageCount=9");
+    auto* error = std::get_if<RequestError>(&parsed);
+    ASSERT_TRUE(error) << c.fields;
+    EXPECT_EQ(error->message.find(c.message), 0u) << c.fields << " -> " << error->message;
   }
+}
 
-  auto far = parseRequest("login=a&password=b&action=sendMessages&recepient999999998=1&messageData999999998=x"
-                          "&messageCount=999999999");
-  auto* error = std::get_if<RequestError>(&std::get<ParsedRequest>(far).action);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->message, "the field \"recepient0\" is missing");
+// Records the credentials it was asked about.
+struct RecordingCheck : SignInCheck {
+  explicit RecordingCheck(bool accept) : accept(accept) {}
+  bool signIn(const std::string& l, const std::string& p) override {
+    ++calls;
+    login = l;
+    password = p;
+    return accept;
+  }
+  bool accept;
+  int calls = 0;
+  std::string login, password;
+};
+
+TEST(GatewayRequest, SignsInAsSoonAsTheCredentialsAreRead) {
+  auto owned = std::make_unique<RecordingCheck>(true);
+  RecordingCheck& check = *owned;
+  RequestReader reader(std::move(owned));
+  reader.feed("login=ann&pass");
+  EXPECT_EQ(check.calls, 0);
+  reader.feed("word=s%3Dcret&");
+  EXPECT_EQ(check.calls, 1);
+  EXPECT_EQ(check.login, "ann");
+  EXPECT_EQ(check.password, "s=cret");
+  reader.feed("action=sendMessages&recepient0=1&messageData0=x&messageCount=1\r\n");
+  auto parsed = reader.finish();
+  EXPECT_EQ(check.calls, 1);
+  ASSERT_TRUE(std::holds_alternative<ParsedRequest>(parsed));
+  EXPECT_TRUE(std::holds_alternative<SendRequest>(std::get<ParsedRequest>(parsed).action));
+
+  // The login page's form puts its hidden field first.
+  auto page = std::make_unique<RecordingCheck>(true);
+  RecordingCheck& pageCheck = *page;
+  RequestReader form(std::move(page));
+  form.feed("action=registerGUI&login=ann&password=s");
+  EXPECT_TRUE(std::holds_alternative<AccountPageRequest>(std::get<ParsedRequest>(form.finish()).action));
+  EXPECT_EQ(pageCheck.calls, 1);
+}
+
+// Refused credentials end the reading: the rest of the body is only drained
+// (a broken escape in it is never seen).
+TEST(GatewayRequest, RefusedCredentialsKeepNothingMore) {
+  RequestReader reader(std::make_unique<RecordingCheck>(false));
+  reader.feed("login=ann&password=wrong&action=sendMessages");
+  for (int i = 0; i < 1000; ++i) reader.feed("&recepient" + std::to_string(i) + "=1&messageData" + std::to_string(i) + "=x");
+  reader.feed("&x=%ZZ&messageCount=1000\r\n");
+  auto parsed = reader.finish();
+  ASSERT_TRUE(std::holds_alternative<RequestError>(parsed));
+  EXPECT_EQ(std::get<RequestError>(parsed).message, "the sign-in was refused");
+}
+
+// Login and password come first: a body that does not begin with them is
+// refused within the first kMaxBytesBeforeSignIn bytes, before its messages.
+TEST(GatewayRequest, CredentialsMustComeFirst) {
+  const std::string firstError = "the login and the password must come first in the request";
+  const std::vector<std::string> bodies = {
+      "recepient0=1&messageData0=x&login=a&password=b&action=sendMessages&messageCount=1",
+      "login=a&messageData0=x&password=b",
+      "action=getCredits&t=1&junk=" + std::string(kMaxBytesBeforeSignIn, 'x') + "&login=a&password=b",
+      "login=a&password=" + std::string(kMaxBytesBeforeSignIn, 'x') + "&action=getCredits&t=1",
+  };
+  for (const std::string& body : bodies) {
+    auto owned = std::make_unique<RecordingCheck>(true);
+    RecordingCheck& check = *owned;
+    RequestReader reader(std::move(owned));
+    reader.feed(body);
+    auto parsed = reader.finish();
+    ASSERT_TRUE(std::holds_alternative<RequestError>(parsed)) << body.substr(0, 60);
+    EXPECT_EQ(std::get<RequestError>(parsed).message.find(firstError), 0u) << std::get<RequestError>(parsed).message;
+    EXPECT_EQ(check.calls, 0) << body.substr(0, 60);
+  }
 }
 
 // Errors found before the credentials are checked.

@@ -1,4 +1,5 @@
 // What the gateway answers to each action and each bad request, and what it stores.
+#include "gateway/gatewayAddress.h"
 #include "gateway/gatewayService.h"
 
 #include "gatewayTestUtil.h"
@@ -425,6 +426,136 @@ TEST(PasswordHash, VerifiesOnlyTheRightPassword) {
     EXPECT_FALSE(verifyPassword("pqr456", broken)) << broken;
   EXPECT_TRUE(needsRehash(a, HashCost{}));
   EXPECT_FALSE(needsRehash(a, cost));
+}
+
+// Sign-in with a clock the test moves and a log it reads.
+class GatewaySignIn : public ::testing::Test {
+protected:
+  GatewaySignIn() : store(dir.file("gateway.sqlite")), service(store, kCost, options()) {
+    store.addAccount("ann", hashPassword("secret", kCost), Balance{false, 5});
+    service.hashSlots().onHash = [this] { ++hashes; };
+  }
+
+  SignInOptions options() {
+    SignInOptions o;
+    o.clock = [this] { return now; };
+    o.log = [this](const std::string& line) { log.push_back(line); };
+    return o;
+  }
+
+  Answer credits(const std::string& password, const std::string& address, const std::string& login = "ann") {
+    return service.handle("login=" + login + "&password=" + password + "&action=getCredits&t=1\r\n", ClientInfo{address});
+  }
+
+  test::TempDir dir;
+  GatewayStore store;
+  SignInClock::time_point now = std::chrono::sys_days{std::chrono::year{2026} / 12 / 10} + std::chrono::hours(18);
+  std::vector<std::string> log;
+  int hashes = 0;
+  GatewayService service;
+};
+
+TEST_F(GatewaySignIn, FailedSignInsAreLoggedWithoutThePassword) {
+  EXPECT_EQ(payload(credits("secret", "192.0.2.7").body), "5");
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(contains(credits("guess1", "192.0.2.7").body, kLoginMarker));
+  EXPECT_TRUE(contains(credits("guess2", "2001:db8::7", "bob").body, kLoginMarker));
+  EXPECT_TRUE(contains(credits("guess3", "192.0.2.8", "e%22v%0Ail").body, kLoginMarker));
+  const std::vector<std::string> expected = {
+      "2026-12-10T18:00:00Z sign-in failed: login \"ann\" from 192.0.2.7",
+      "2026-12-10T18:00:00Z sign-in failed: login \"bob\" from 2001:db8::7",
+      "2026-12-10T18:00:00Z sign-in failed: login \"e\\\"v\\x0ail\" from 192.0.2.8",
+  };
+  EXPECT_EQ(log, expected);
+}
+
+// Each failure beyond the third locks that client out of that login for
+// twice as long as the one before; others, and the right password from
+// elsewhere, are not affected. A refusal costs no hash.
+TEST_F(GatewaySignIn, RepeatedFailuresLockOneClientForOneLogin) {
+  const std::string a = "192.0.2.1", b = "192.0.2.2";
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(contains(credits("wrong", a).body, kLoginMarker));
+  EXPECT_TRUE(contains(credits("wrong", a).body, kLoginMarker));
+  EXPECT_TRUE(log.back().ends_with("; further attempts refused for 1 s")) << log.back();
+
+  const int hashed = hashes;
+  for (int i = 0; i < 2; ++i) {
+    const Answer refused = credits("secret", a);
+    EXPECT_EQ(refused.status, 429);
+    EXPECT_TRUE(contains(refused.body, "[ERROR]"));
+    EXPECT_TRUE(contains(payload(refused.body), "too many failed sign-ins for this login from your address: try again in 1 s"));
+  }
+  EXPECT_EQ(hashes, hashed);
+  EXPECT_EQ(test::count(log.back(), "sign-in refused (too many failures): login \"ann\" from 192.0.2.1"), 1u);
+  EXPECT_EQ(log.size(), 5u);  // four failures, one refusal
+  EXPECT_EQ(payload(credits("secret", b).body), "5");
+  EXPECT_TRUE(contains(credits("wrong", a, "max").body, kLoginMarker));
+
+  for (const int lock : {2, 4, 8}) {
+    now += std::chrono::seconds(lock / 2);
+    EXPECT_TRUE(contains(credits("wrong", a).body, kLoginMarker));
+    EXPECT_TRUE(log.back().ends_with("refused for " + std::to_string(lock) + " s")) << log.back();
+  }
+  now += std::chrono::seconds(8);
+  EXPECT_EQ(payload(credits("secret", a).body), "5");
+  // The right password wipes the record: three free failures again.
+  for (int i = 0; i < 3; ++i) credits("wrong", a);
+  EXPECT_FALSE(log.back().ends_with(" s")) << log.back();
+}
+
+// Names cannot be told apart by time: an unknown login is checked against a
+// stand-in hash, as slow as a real one. Passwords that verified before are
+// recognised without a hash.
+TEST_F(GatewaySignIn, UnknownLoginCostsOneHashAsAKnownOneDoes) {
+  const std::vector<std::pair<std::string, std::string>> steps = {
+      {"bob", "secret"}, {"ann", "wrong"}, {"ann", "secret"}, {"ann", "secret"}};
+  const std::vector<int> expected = {1, 2, 3, 3};
+  for (size_t i = 0; i < steps.size(); ++i) {
+    credits(steps[i].second, "192.0.2.9", steps[i].first);
+    EXPECT_EQ(hashes, expected[i]) << steps[i].first << " " << steps[i].second;
+  }
+}
+
+TEST(SignInThrottle, BoundsItsBookkeepingAndGroupsClients) {
+  constexpr std::chrono::milliseconds kNoWait{0};
+  ThrottlePolicy policy;
+  policy.maxEntries = 3;
+  SignInThrottle throttle(policy);
+  const auto t = SignInClock::time_point{} + std::chrono::hours(1);
+  for (int i = 0; i < 10; ++i) {
+    const std::string client = "192.0.2." + std::to_string(i);
+    ASSERT_EQ(throttle.reserve(client, "ann", t, kNoWait), SignInThrottle::Reservation::Reserved);
+    throttle.failed(client, "ann", t);
+  }
+  EXPECT_EQ(throttle.size(), 3u);
+
+  // One check of a pair at a time; a locked pair is not checked at all.
+  SignInThrottle fresh;
+  using R = SignInThrottle::Reservation;
+  EXPECT_EQ(fresh.reserve("192.0.2.1", "ann", t, kNoWait), R::Reserved);
+  EXPECT_EQ(fresh.reserve("192.0.2.1", "ann", t, kNoWait), R::Busy);
+  EXPECT_EQ(fresh.reserve("192.0.2.2", "ann", t, kNoWait), R::Reserved);
+  fresh.released("192.0.2.1", "ann");
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(fresh.reserve("192.0.2.1", "ann", t, kNoWait), R::Reserved);
+    fresh.failed("192.0.2.1", "ann", t);
+  }
+  EXPECT_EQ(fresh.reserve("192.0.2.1", "ann", t, kNoWait), R::Locked);
+  EXPECT_EQ(fresh.reserve("192.0.2.1", "ann", t + std::chrono::seconds(1), kNoWait), R::Reserved);
+
+  // The hosts of one IPv6 /64 are one client.
+  SignInThrottle v6;
+  for (const char* client : {"2001:db8::1", "2001:db8::2", "2001:db8::3", "2001:db8::4"}) {
+    ASSERT_EQ(v6.reserve(client, "ann", t, kNoWait), SignInThrottle::Reservation::Reserved) << client;
+    v6.failed(client, "ann", t);
+  }
+  EXPECT_TRUE(v6.lockedFor("2001:db8::99", "ann", t));
+  EXPECT_FALSE(v6.lockedFor("2001:db8:0:1::1", "ann", t));
+
+  const std::vector<std::pair<std::string, std::string>> groups = {
+      {"192.0.2.1", "192.0.2.1"}, {"::ffff:192.0.2.1", "192.0.2.1"}, {"2001:db8:1:2:3:4:5:6", "2001:db8:1:2::/64"},
+      {"::1", "0:0:0:0::/64"}, {"", ""}};
+  for (const auto& [address, group] : groups) EXPECT_EQ(clientGroup(address), group) << address;
 }
 
 } // namespace
