@@ -184,7 +184,12 @@ int serve(const Args& args, Io& io) {
   }
   const std::string path = storePath(args);
 
-  const UpstreamConfig upstream = loadUpstream(path);
+  UpstreamConfig upstream = loadUpstream(path);
+  if (const std::string* validity = args.option("validity")) {
+    const std::optional<int> seconds = parseDuration(*validity);
+    if (!seconds) throw UsageError("--validity needs a time such as 24h, 90m or 3600 (seconds), not \"" + *validity + "\"");
+    upstream.timings.validity = *seconds;
+  }
 
   blockStopSignals();
   shareMemoryPools();
@@ -370,13 +375,16 @@ int upstreamShow(const Args& args, Io& io) {
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> all = {
-      {{"serve"}, {"listen", "db"}, {}, 0,
-       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH]
+      {{"serve"}, {"listen", "db", "validity"}, {}, 0,
+       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH] [--validity TIME]
 
 Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --listen HOST:PORT  address to listen on (default 127.0.0.1:9333, the local
                       machine only; port 0 picks a free port)
   --db PATH           the store file
+  --validity TIME     with the kannel upstream: a message not handed over this
+                      long after it was accepted is given up and its credit
+                      returned (24h, 90m, 3600 seconds; default 24h)
 
 The first line of output names the address, for example
 "Listening on http://127.0.0.1:9333/kavri". A store without accounts gets the

@@ -71,7 +71,7 @@ struct Layout {
   std::vector<std::string> texts;
 };
 
-Layout layOut(const std::string& utf8) {
+Layout layOut(const std::string& utf8, SmsReference reference) {
   Layout out;
   SmsParts& p = out.parts;
   forEachCodePoint(utf8, [&](char32_t cp, const std::string&) {
@@ -87,7 +87,8 @@ Layout layOut(const std::string& utf8) {
     out.texts.push_back(utf8);
     return out;
   }
-  const std::size_t perPart = gsm ? gsmPartUnits : ucs2PartUnits;
+  const bool wide = reference == SmsReference::sixteenBit;
+  const std::size_t perPart = gsm ? (wide ? gsmWidePartUnits : gsmPartUnits) : (wide ? ucs2WidePartUnits : ucs2PartUnits);
   std::size_t used = perPart;
   forEachCodePoint(utf8, [&](char32_t cp, const std::string& bytes) {
     const std::size_t n = unitsOf(cp);
@@ -115,9 +116,11 @@ std::size_t gsmSeptets(char32_t cp) {
   return 0;
 }
 
-SmsParts smsParts(const std::string& utf8) { return layOut(utf8).parts; }
+SmsParts smsParts(const std::string& utf8, SmsReference reference) { return layOut(utf8, reference).parts; }
 
-std::vector<std::string> splitSmsParts(const std::string& utf8) { return layOut(utf8).texts; }
+std::vector<std::string> splitSmsParts(const std::string& utf8, SmsReference reference) {
+  return layOut(utf8, reference).texts;
+}
 
 std::string smsPartsDescription(const SmsParts& parts) {
   std::string text = std::to_string(parts.parts) + (parts.parts == 1 ? " part" : " parts");

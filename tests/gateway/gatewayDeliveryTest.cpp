@@ -95,7 +95,9 @@ struct Bench {
   std::string path = dir.file("gateway.sqlite");
   std::unique_ptr<GatewayStore> store = std::make_unique<GatewayStore>(path);
   std::unique_ptr<Outbox> outbox = std::make_unique<Outbox>(path);
-  std::int64_t now = 1'800'000'000;
+  // Messages are stamped with the real time when accepted; the test's clock
+  // starts there and moves on.
+  std::int64_t now = systemClock();
   std::int64_t account = 0;
 
   explicit Bench(const std::string& kind = "kannel") {
@@ -106,8 +108,11 @@ struct Bench {
   std::int64_t accept(const std::string& text) {
     return store->acceptMessages(account, {{"+36 30 123-4567", text}}).ids.at(0);
   }
-  DeliveryWorker worker(const UpstreamConfig& c) {
-    return DeliveryWorker(*outbox, c, "http://127.0.0.1:9333", [this] { return now; });
+  std::int64_t accept(const std::string& recipient, const std::string& text) {
+    return store->acceptMessages(account, {{recipient, text}}).ids.at(0);
+  }
+  DeliveryWorker worker(const UpstreamConfig& c, Transport transport = {}) {
+    return DeliveryWorker(*outbox, c, "http://127.0.0.1:9333", [this] { return now; }, std::move(transport));
   }
   std::int64_t credits() { return store->findAccount("ann")->balance.credits; }
   void restart() {
@@ -132,19 +137,23 @@ TEST(KannelRequest, FieldsAsKannelReadsThem) {
   EXPECT_EQ(param(p, "from"), "(none)");
   EXPECT_EQ(param(p, "udh"), "(none)");
   EXPECT_EQ(param(p, "dlr-mask"), "31");
-  EXPECT_EQ(param(p, "dlr-url"), "http://127.0.0.1:9333/dlr?id=7&part=1&k=key123&type=%d&status=%A&ts=%T");
+  EXPECT_EQ(param(p, "dlr-url"),
+            "http://127.0.0.1:9333/dlr?id=7&part=1&k=" + reportKey("key123", 7, 1) + "&type=%d&status=%A&ts=%T");
 
   c.from = "Quorvel";
   c.smsc = "modem";
   KannelClient routed(c, "http://gw");
   p.clear();
-  httplib::detail::parse_query_text(routed.requestTarget({300, "123", "ő😀", true, 2, 3}).substr(17), p);
+  httplib::detail::parse_query_text(routed.requestTarget({300, "123", "ő😀", true, 2, 3, 0x122C}).substr(17), p);
   EXPECT_EQ(param(p, "coding"), "2");
   EXPECT_EQ(param(p, "charset"), "UTF-16BE");
   EXPECT_EQ(param(p, "text"), std::string("\x01\x51\xD8\x3D\xDE\x00", 6));
-  EXPECT_EQ(param(p, "udh"), std::string("\x05\x00\x03\x2C\x03\x02", 6));  // reference 300 & 0xFF
+  EXPECT_EQ(param(p, "udh"), std::string("\x05\x00\x03\x2C\x03\x02", 6));  // the low byte of the reference
   EXPECT_EQ(param(p, "from"), "Quorvel");
   EXPECT_EQ(param(p, "smsc"), "modem");
+  p.clear();
+  httplib::detail::parse_query_text(routed.requestTarget({300, "123", "ő😀", true, 3, 3, 0x122C, true}).substr(17), p);
+  EXPECT_EQ(param(p, "udh"), std::string("\x06\x08\x04\x12\x2C\x03\x03", 7));
 }
 
 TEST(Delivery, StoreUpstreamQueuesNothing) {
@@ -165,6 +174,7 @@ TEST(Delivery, HandedOverThenReportedDelivered) {
   EXPECT_EQ(b.outbox->state(id), "handed over");
 
   const std::string ids = std::to_string(id);
+  const std::string key = reportKey("key123", id, 1);
   struct Report {
     httplib::Params query;
     int status;
@@ -172,12 +182,11 @@ TEST(Delivery, HandedOverThenReportedDelivered) {
   const Report reports[] = {
       {{{"k", "wrong"}, {"id", ids}, {"part", "1"}, {"type", "1"}}, 403},
       {{{"id", ids}, {"part", "1"}, {"type", "1"}}, 403},
-      {{{"k", "key123"}, {"id", "x"}, {"part", "1"}, {"type", "1"}}, 400},
-      {{{"k", "key123"}, {"id", ids}, {"part", "1"}}, 400},
-      {{{"k", "key123"}, {"id", "999"}, {"part", "1"}, {"type", "1"}}, 404},
-      {{{"k", "key123"}, {"id", ids}, {"part", "1"}, {"type", "1"}, {"status", "DELIVRD"}, {"ts", "1800000100"}},
-       200},
-      {{{"k", "key123"}, {"id", ids}, {"part", "1"}, {"type", "8"}, {"status", "ACK/"}}, 200},
+      {{{"k", key}, {"id", "x"}, {"part", "1"}, {"type", "1"}}, 400},
+      {{{"k", key}, {"id", ids}, {"part", "1"}}, 400},
+      {{{"k", reportKey("key123", 999, 1)}, {"id", "999"}, {"part", "1"}, {"type", "1"}}, 404},
+      {{{"k", key}, {"id", ids}, {"part", "1"}, {"type", "1"}, {"status", "DELIVRD"}, {"ts", "1800000100"}}, 200},
+      {{{"k", key}, {"id", ids}, {"part", "1"}, {"type", "8"}, {"status", "ACK/"}}, 200},
   };
   for (const Report& r : reports) EXPECT_EQ(deliveryReport(*b.outbox, "key123", r.query).status, r.status);
   const StoredMessage m = b.store->messages(std::nullopt, 1).at(0);
@@ -261,12 +270,14 @@ TEST(Delivery, TimeOutAfterAcceptNeverSendsTwice) {
   EXPECT_EQ(kannel.count(), 1u);
 
   // Kannel's report shows it had part 1: part 2 follows, part 1 is not repeated.
-  EXPECT_EQ(deliveryReport(*b.outbox, "key123", {{"k", "key123"}, {"id", std::to_string(id)}, {"part", "1"},
-                                                  {"type", "8"}}).status, 200);
+  EXPECT_EQ(deliveryReport(*b.outbox, "key123", {{"k", reportKey("key123", id, 1)}, {"id", std::to_string(id)},
+                                                  {"part", "1"}, {"type", "8"}}).status, 200);
   EXPECT_EQ(b.outbox->state(id), "queued");
   EXPECT_EQ(worker.runDue(), 1u);
   ASSERT_EQ(kannel.count(), 2u);
-  EXPECT_EQ(param(kannel.request(1), "udh"), std::string("\x05\x00\x03\x01\x02\x02", 6));
+  const std::string first = param(kannel.request(0), "udh"), second = param(kannel.request(1), "udh");
+  ASSERT_EQ(second.size(), 7u);
+  EXPECT_EQ(second, first.substr(0, 6) + "\x02");  // the same reference, part 2 of 2
   EXPECT_EQ(b.outbox->state(id), "handed over");
 }
 
