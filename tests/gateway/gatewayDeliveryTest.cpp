@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <map>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -347,6 +348,222 @@ TEST(Delivery, VersionOneStoreIsMigrated) {
   const auto due = outbox.due(INT64_MAX, 10);
   ASSERT_EQ(due.size(), 1u);
   EXPECT_EQ(due[0].id, id);
+}
+
+// A transport the test scripts: every part is recorded and answered with
+// the result the test chose.
+struct ScriptedKannel {
+  std::vector<SmsPart> sent;
+  HandOverResult answer{HandOver::accepted, "Kannel: 202 0: Accepted for delivery"};
+  Transport transport() {
+    return [this](const SmsPart& p) {
+      sent.push_back(p);
+      return answer;
+    };
+  }
+};
+
+const HandOverResult kUnreachable{HandOver::refused, "Kannel http://127.0.0.1:13013: Connection refused", true};
+const HandOverResult kErrorAnswer{HandOver::refused, "Kannel refused: 503 Temporal failure, try again later.", false};
+
+int reportStatus(Outbox& outbox, std::int64_t id, int part, const std::string& k, int type = 1) {
+  return deliveryReport(outbox, "key123", {{"k", k}, {"id", std::to_string(id)}, {"part", std::to_string(part)},
+                                           {"type", std::to_string(type)}})
+      .status;
+}
+
+TEST(Reports, KeyIsGoodForItsOwnMessageAndPartOnly) {
+  Bench b;
+  ScriptedKannel kannel;
+  const auto one = b.accept(std::string(200, 'x'));  // two parts
+  const auto two = b.accept("short");
+  b.worker(kannelAt("http://127.0.0.1:1/cgi-bin/sendsms"), kannel.transport()).runDue();
+  ASSERT_EQ(kannel.sent.size(), 3u);
+  struct Case {
+    const char* what;
+    std::int64_t id;
+    int part;
+    std::string k;
+    int status;
+  };
+  const Case cases[] = {
+      {"another part's key", one, 2, reportKey("key123", one, 1), 403},
+      {"another message's key", two, 1, reportKey("key123", one, 1), 403},
+      {"the static key", one, 1, "key123", 403},
+      {"a key under another secret", two, 1, reportKey("other", two, 1), 403},
+      {"its own key", one, 2, reportKey("key123", one, 2), 200},
+  };
+  for (const Case& c : cases) EXPECT_EQ(reportStatus(*b.outbox, c.id, c.part, c.k), c.status) << c.what;
+  EXPECT_EQ(b.outbox->state(one), "handed over");  // part 1 never got a report it could take
+  EXPECT_EQ(b.outbox->state(two), "handed over");
+}
+
+TEST(Reports, DeliveredOrFailedPartKeepsItsWord) {
+  struct Case {
+    std::vector<int> types;
+    const char* state;
+  };
+  const Case cases[] = {
+      {{1, 2}, "delivered"}, {{1, 16}, "delivered"}, {{8, 1, 2}, "delivered"},
+      {{2, 1}, "failed"},    {{16, 8}, "failed"},    {{4, 8}, "handed over"},
+  };
+  Bench b;
+  for (const Case& c : cases) {
+    const auto id = b.accept("one part");
+    b.outbox->parts(id, 1);
+    b.outbox->markSending(id, 1, b.now);
+    b.outbox->markHandedOver(id, 1, "Kannel: 202", b.now);
+    for (int type : c.types)
+      ASSERT_TRUE(b.outbox->report(id, 1, type, "Kannel report " + std::to_string(type), utcText(b.now)));
+    EXPECT_EQ(b.outbox->state(id), c.state) << testing::PrintToString(c.types);
+  }
+}
+
+// A store whose queue an earlier gateway filled: one long message with part 1
+// handed over (its report URL holds the static key, its header the 8-bit
+// id & 0xFF) and part 2 still queued.
+TEST(Reports, PartsHandedOverBeforeTheUpgradeKeepTheirFormOnly) {
+  test::TempDir dir;
+  const std::string path = dir.file("gateway.sqlite");
+  GatewayStore store(path);  // the queue's tables as the earlier gateway made them
+  store.addAccount("ann", "hash", Balance{false, 10});
+  const std::int64_t account = store.findAccount("ann")->id;
+  const std::string text = std::string(153, 'a') + std::string(147, 'b');  // two parts of 153, three of 152
+  std::int64_t old = 0;
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO delivery_upstream VALUES (1, 'kannel')", nullptr, nullptr, nullptr), 0);
+    old = store.acceptMessages(account, {{"+3630111", text}}).ids.at(0);
+    const std::string parts = "INSERT INTO outbox_parts VALUES (" + std::to_string(old) + ", 1, 'handed over'), (" +
+                              std::to_string(old) + ", 2, 'queued')";
+    ASSERT_EQ(sqlite3_exec(db, parts.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  Outbox outbox(path);
+  Outbox again(path);  // a second opening finds the queue up to date
+  EXPECT_TRUE(outbox.takesStaticKey(old, 1));
+  EXPECT_FALSE(outbox.takesStaticKey(old, 2));
+  EXPECT_EQ(reportStatus(outbox, old, 2, "key123", 8), 403);
+  EXPECT_EQ(reportStatus(outbox, old, 1, "key123", 8), 200);
+  EXPECT_EQ(outbox.reference(old, "+3630111"), std::nullopt);
+  EXPECT_EQ(outbox.expired(systemClock() + 1, 10), std::vector<std::int64_t>{old});  // its acceptance time was kept
+
+  ScriptedKannel kannel;
+  const auto fresh = store.acceptMessages(account, {{"+3630111", text}}).ids.at(0);
+  const std::int64_t now = systemClock();
+  DeliveryWorker(outbox, kannelAt("http://127.0.0.1:1/"), "http://gw", [&] { return now; }, kannel.transport())
+      .runDue();
+  ASSERT_EQ(kannel.sent.size(), 3u);
+  // The rest goes as the first went.
+  EXPECT_EQ(concatenationHeader(kannel.sent[0]), (std::string{5, 0, 3, static_cast<char>(old & 0xFF), 2, 2}));
+  EXPECT_EQ(kannel.sent[0].text, std::string(147, 'b'));
+  EXPECT_EQ(kannel.sent[1].messageId, fresh);
+  EXPECT_TRUE(kannel.sent[1].wideReference);
+}
+
+TEST(Reference, ConsecutiveLongMessagesToOneRecipientNeverShareOne) {
+  Bench b;
+  b.store->setBalance("ann", Balance{false, 1000});
+  ScriptedKannel kannel;
+  const std::string longText(400, 'x');  // three parts either way
+  const auto first = b.accept("+36 30 123-4567", longText);
+  // 255 messages to others in between: an 8-bit id & 0xFF would come round.
+  const std::vector<NewMessage> others(255, NewMessage{"+49 151 000", "hi"});
+  b.store->acceptMessages(b.account, others);
+  const auto second = b.accept("+36301234567", longText);
+  const auto elsewhere = b.accept("+49 151 000", longText);
+  const auto third = b.accept("+36 30 1234567", std::string(305, 'y'));  // 2 parts of 153, 3 of 152
+  ASSERT_EQ(second - first, 256);
+  auto worker = b.worker(kannelAt("http://127.0.0.1:1/"), kannel.transport());
+  while (worker.runDue() > 0) {
+  }
+  std::map<std::int64_t, std::vector<SmsPart>> byMessage;
+  for (const SmsPart& p : kannel.sent) byMessage[p.messageId].push_back(p);
+  for (auto id : {first, second, elsewhere}) {
+    const auto& parts = byMessage[id];
+    ASSERT_EQ(parts.size(), 3u);
+    for (const SmsPart& p : parts) {
+      EXPECT_TRUE(p.wideReference);
+      EXPECT_EQ(p.reference, parts[0].reference);
+      EXPECT_EQ(concatenationHeader(p), (std::string{6, 8, 4, static_cast<char>(p.reference >> 8),
+                                                     static_cast<char>(p.reference & 0xFF), 3,
+                                                     static_cast<char>(p.part)}));
+    }
+    EXPECT_EQ(parts[0].text.size(), 152u);
+  }
+  const std::uint16_t r = byMessage[first][0].reference;
+  EXPECT_EQ(byMessage[second][0].reference, static_cast<std::uint16_t>(r + 1));
+  // Where the 16-bit header would cost a part more than was paid, the 8-bit
+  // one goes, with the low byte of the recipient's next reference.
+  const auto& shortened = byMessage[third];
+  ASSERT_EQ(shortened.size(), 2u);
+  EXPECT_FALSE(shortened[0].wideReference);
+  EXPECT_EQ(shortened[0].reference, static_cast<std::uint16_t>(r + 2));
+  EXPECT_EQ(concatenationHeader(shortened[1]), (std::string{5, 0, 3, static_cast<char>((r + 2) & 0xFF), 2, 2}));
+}
+
+// Kannel unreachable or answering errors for longer than a message's
+// validity: the message stays queued, with its credit, until the validity
+// ends; then it is given up and the credit returned. An unreachable Kannel
+// costs it no attempts.
+TEST(Validity, MessageIsGivenUpByAgeWithItsCreditBack) {
+  struct Case {
+    const char* what;
+    HandOverResult answer;
+    bool spendsAttempts;
+  };
+  const Case cases[] = {{"unreachable", kUnreachable, false}, {"error answers", kErrorAnswer, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bench b;
+    ScriptedKannel kannel;
+    kannel.answer = c.answer;
+    UpstreamConfig config = kannelAt("http://127.0.0.1:1/");
+    config.timings = DeliveryTimings{};
+    config.timings.validity = 90 * 60;
+    const auto accepted = b.now;
+    const auto id = b.accept("patience");
+    auto worker = b.worker(config, kannel.transport());
+    for (; b.now < accepted + 89 * 60; b.now += 60) worker.runDue();
+    EXPECT_EQ(b.outbox->state(id), "queued");
+    EXPECT_EQ(b.credits(), 99);
+    const auto due = b.outbox->due(INT64_MAX, 1);
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].attempts > 0, c.spendsAttempts) << due[0].attempts;
+    const std::size_t tries = kannel.sent.size();
+    for (; b.now < accepted + 92 * 60; b.now += 60) worker.runDue();
+    EXPECT_EQ(b.outbox->state(id), "failed");
+    EXPECT_EQ(b.credits(), 100);
+    EXPECT_EQ(b.store->messages(std::nullopt, 1).at(0).upstreamStatus,
+              "given up: not handed over within its validity of 5400 s");
+    EXPECT_LE(kannel.sent.size(), tries + 1);
+  }
+}
+
+TEST(Outage, UnreachableKannelPausesTheWholeQueue) {
+  Bench b;
+  ScriptedKannel kannel;
+  kannel.answer = kUnreachable;
+  UpstreamConfig config = kannelAt("http://127.0.0.1:1/");
+  config.timings = DeliveryTimings{};  // back-off 5 s doubling to 10 minutes
+  const std::int64_t ids[] = {b.accept("one"), b.accept("two"), b.accept("three")};
+  auto worker = b.worker(config, kannel.transport());
+  worker.runDue();
+  EXPECT_EQ(kannel.sent.size(), 1u);  // one try for the whole queue
+  EXPECT_EQ(worker.pausedUntil(), b.now + 5);
+  const std::int64_t start = b.now;
+  for (; b.now < start + 3600; b.now += 5) worker.runDue();  // an hour's outage
+  EXPECT_LE(kannel.sent.size(), 15u);
+  for (const QueuedMessage& m : b.outbox->due(INT64_MAX, 10)) EXPECT_EQ(m.attempts, 0) << m.id;
+  EXPECT_NE(b.store->messages(std::nullopt, 3).back().upstreamStatus.find("the queue waits"), std::string::npos);
+
+  kannel.answer = HandOverResult{HandOver::accepted, "Kannel: 202 0: Accepted for delivery"};
+  b.now = worker.pausedUntil();
+  EXPECT_EQ(worker.runDue(), 3u);
+  for (auto id : ids) EXPECT_EQ(b.outbox->state(id), "handed over");
+  EXPECT_EQ(worker.pausedUntil(), 0);
+  EXPECT_EQ(b.credits(), 97);
 }
 
 } // namespace
