@@ -187,7 +187,8 @@ int serve(const Args& args, Io& io) {
   UpstreamConfig upstream = loadUpstream(path);
   if (const std::string* validity = args.option("validity")) {
     const std::optional<int> seconds = parseDuration(*validity);
-    if (!seconds) throw UsageError("--validity needs a time such as 24h, 90m or 3600 (seconds), not \"" + *validity + "\"");
+    if (!seconds)
+      throw UsageError("--validity needs a time such as 24h, 90m or 3600 (seconds), not \"" + *validity + "\"");
     upstream.timings.validity = *seconds;
   }
 

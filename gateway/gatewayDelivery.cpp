@@ -63,7 +63,8 @@ std::size_t DeliveryWorker::runDue() {
 }
 
 void DeliveryWorker::giveUpExpired(std::int64_t now) {
-  const std::string why = "given up: not handed over within its validity of " + std::to_string(timings_.validity) + " s";
+  const std::string why =
+      "given up: not handed over within its validity of " + std::to_string(timings_.validity) + " s";
   for (std::int64_t id : outbox_.expired(now - timings_.validity, kPassSize)) outbox_.giveUp(id, why, now);
 }
 

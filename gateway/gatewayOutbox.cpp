@@ -227,7 +227,8 @@ private:
     if (found > kOutboxVersion)
       throw StoreError("the queue was written by a newer gateway (version " + std::to_string(found) + ")");
     if (found < 2) exec(kToVersion2);
-    exec(("DELETE FROM outbox_schema; INSERT INTO outbox_schema VALUES (" + std::to_string(kOutboxVersion) + ")").c_str());
+    const std::string version = std::to_string(kOutboxVersion);
+    exec(("DELETE FROM outbox_schema; INSERT INTO outbox_schema VALUES (" + version + ")").c_str());
     tx.commit();
   }
 

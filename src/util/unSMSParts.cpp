@@ -88,7 +88,8 @@ Layout layOut(const std::string& utf8, SmsReference reference) {
     return out;
   }
   const bool wide = reference == SmsReference::sixteenBit;
-  const std::size_t perPart = gsm ? (wide ? gsmWidePartUnits : gsmPartUnits) : (wide ? ucs2WidePartUnits : ucs2PartUnits);
+  const std::size_t perPart =
+      gsm ? (wide ? gsmWidePartUnits : gsmPartUnits) : (wide ? ucs2WidePartUnits : ucs2PartUnits);
   std::size_t used = perPart;
   forEachCodePoint(utf8, [&](char32_t cp, const std::string& bytes) {
     const std::size_t n = unitsOf(cp);
