@@ -78,7 +78,7 @@ int rank(const std::string& state) {
 
 // The handset's word is the last: a part reported delivered or failed
 // keeps it, whatever report follows.
-bool final(const std::string& state) { return state == delivery::delivered || state == delivery::failed; }
+bool lastWord(const std::string& state) { return state == delivery::delivered || state == delivery::failed; }
 
 } // namespace
 
@@ -385,7 +385,7 @@ bool Outbox::report(std::int64_t id, int part, int type, const std::string& stat
   Db::Write tx(*db_);
   const std::string current = db_->partState(id, part);
   if (current.empty()) return false;
-  if (final(current)) return true;
+  if (lastWord(current)) return true;
   std::string next = current;
   if (type & 1) next = delivery::delivered;
   else if (type & (2 | 16)) next = delivery::failed;
