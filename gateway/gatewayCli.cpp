@@ -215,7 +215,13 @@ int serve(const Args& args, Io& io) {
   const std::string path = storePath(args);
   const std::size_t parts = maxParts(args);
 
-  const UpstreamConfig upstream = loadUpstream(path);
+  UpstreamConfig upstream = loadUpstream(path);
+  if (const std::string* validity = args.option("validity")) {
+    const std::optional<int> seconds = parseDuration(*validity);
+    if (!seconds)
+      throw UsageError("--validity needs a time such as 24h, 90m or 3600 (seconds), not \"" + *validity + "\"");
+    upstream.timings.validity = *seconds;
+  }
 
   blockStopSignals();
   shareMemoryPools();
@@ -422,8 +428,8 @@ int upstreamShow(const Args& args, Io& io) {
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> all = {
-      {{"serve"}, {"listen", "db", "max-parts"}, {}, 0,
-       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH] [--max-parts N]
+      {{"serve"}, {"listen", "db", "max-parts", "validity"}, {}, 0,
+       R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH] [--max-parts N] [--validity TIME]
 
 Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --listen HOST:PORT  address to listen on (default 127.0.0.1:9333, the local
@@ -432,6 +438,9 @@ Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --max-parts N       the longest text taken, in SMS parts (1 to 255, default
                       10); a batch holding a longer one is refused whole.
                       Each message costs one credit per SMS part.
+  --validity TIME     with the kannel upstream: a message not handed over this
+                      long after it was accepted is given up and what it cost
+                      returned (24h, 90m, 3600 seconds; default 24h)
 
 The first line of output names the address, for example
 "Listening on http://127.0.0.1:9333/kavri". On a loopback address with the

@@ -2,8 +2,11 @@
 #include "gateway/gatewayKannel.h"
 
 #include <httplib.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 
 #include <cctype>
+#include <stdexcept>
 
 namespace quorvel::gateway {
 
@@ -37,13 +40,6 @@ std::string utf16be(const std::string& s) {
   return out;
 }
 
-// The concatenation header: 8-bit reference, part count, part number.
-std::string concatenationHeader(const SmsPart& p) {
-  const char udh[] = {5, 0, 3, static_cast<char>(p.messageId & 0xFF), static_cast<char>(p.total),
-                      static_cast<char>(p.part)};
-  return std::string(udh, sizeof udh);
-}
-
 std::string oneLine(std::string s) {
   for (char& c : s)
     if (c == '\r' || c == '\n' || c == '\t') c = ' ';
@@ -52,6 +48,30 @@ std::string oneLine(std::string s) {
 }
 
 } // namespace
+
+std::string reportKey(const std::string& secret, std::int64_t id, int part) {
+  const std::string data = "dlr " + std::to_string(id) + " " + std::to_string(part);
+  unsigned char mac[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (!HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
+            reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &size))
+    throw std::runtime_error("no HMAC for the report key");
+  static const char* hex = "0123456789abcdef";
+  std::string key;
+  for (unsigned int i = 0; i < 16 && i < size; ++i) {
+    key += hex[mac[i] >> 4];
+    key += hex[mac[i] & 15];
+  }
+  return key;
+}
+
+std::string concatenationHeader(const SmsPart& p) {
+  if (p.total <= 1) return {};
+  const auto total = static_cast<char>(p.total), part = static_cast<char>(p.part);
+  const auto high = static_cast<char>(p.reference >> 8), low = static_cast<char>(p.reference & 0xFF);
+  if (p.wideReference) return std::string{6, 8, 4, high, low, total, part};
+  return std::string{5, 0, 3, low, total, part};
+}
 
 std::string percentEncode(const std::string& s) {
   static const char* hex = "0123456789ABCDEF";
@@ -90,7 +110,8 @@ std::string KannelClient::requestTarget(const SmsPart& p) const {
   const std::string id = std::to_string(p.messageId);
   // Kannel fills in %d (report type), %A (its report text) and %T (its time).
   const std::string reportUrl = reportBase_ + "/dlr?id=" + id + "&part=" + std::to_string(p.part) +
-                                "&k=" + config_.dlrKey + "&type=%d&status=%A&ts=%T";
+                                "&k=" + reportKey(config_.dlrKey, p.messageId, p.part) +
+                                "&type=%d&status=%A&ts=%T";
   std::string q = path_ + (path_.find('?') == std::string::npos ? "?" : "&");
   q += "username=" + percentEncode(config_.user) + "&password=" + percentEncode(config_.password);
   q += "&to=" + percentEncode(kannelNumber(p.recipient));

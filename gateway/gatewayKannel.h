@@ -18,6 +18,11 @@ enum class HandOver {
 struct HandOverResult {
   HandOver outcome = HandOver::unknown;
   std::string status;  ///< Kannel's answer or what went wrong, one line
+  /// With \c refused: no connection to Kannel could be made (refused, no
+  /// route, connect time-out, name not found). The upstream is down, not
+  /// this message at fault: the worker pauses the whole queue and counts no
+  /// attempt. False when Kannel answered, even with an error.
+  bool unreachable = false;
 };
 
 /// One part of a message as Kannel gets it.
@@ -28,7 +33,20 @@ struct SmsPart {
   bool unicode = false;   ///< sent as UCS-2 (coding=2)
   int part = 1;           ///< 1-based
   int total = 1;
+  /// The concatenation reference all parts of the message carry (total > 1).
+  std::uint16_t reference = 0;
+  /// A 16-bit reference (header 06 08 04 RR RR TT PP) rather than an 8-bit
+  /// one (05 00 03 RR TT PP, the low byte of \c reference).
+  bool wideReference = false;
 };
+
+/// The key in the report URL of part \p part of message \p id: an HMAC of
+/// both under \p secret (the upstream's report key), 32 hex digits. Only who
+/// holds the secret can make it, and it is good for that one part only.
+std::string reportKey(const std::string& secret, std::int64_t id, int part);
+
+/// The concatenation header of \p part (empty for a message of one part).
+std::string concatenationHeader(const SmsPart& part);
 
 /// The sendsms client of one upstream configuration.
 class KannelClient {

@@ -39,6 +39,32 @@ BEGIN
 END;
 )sql";
 
+// The queue's own schema version, kept in outbox_schema so that it moves
+// independently of the store's. 2: each message's time of acceptance and
+// concatenation reference, a reference counter per number, and which parts
+// went out with the report URL of the one static key.
+constexpr int kOutboxVersion = 2;
+
+const char* const kToVersion2 = R"sql(
+ALTER TABLE outbox ADD COLUMN queued_at INTEGER;
+ALTER TABLE outbox ADD COLUMN reference INTEGER;
+ALTER TABLE outbox_parts ADD COLUMN static_key INTEGER NOT NULL DEFAULT 0;
+UPDATE outbox SET queued_at = CAST(strftime('%s', (SELECT time FROM messages WHERE id = message_id)) AS INTEGER);
+UPDATE outbox_parts SET static_key = 1 WHERE state <> 'queued';
+CREATE INDEX outbox_by_age ON outbox (state, queued_at);
+CREATE TABLE outbox_references (
+  number TEXT PRIMARY KEY,
+  last INTEGER NOT NULL
+) WITHOUT ROWID;
+DROP TRIGGER queue_for_upstream;
+CREATE TRIGGER queue_for_upstream AFTER INSERT ON messages
+WHEN (SELECT kind FROM delivery_upstream WHERE id = 1) = 'kannel'
+BEGIN
+  INSERT INTO outbox (message_id, state, queued_at)
+  VALUES (NEW.id, 'queued', CAST(strftime('%s', NEW.time) AS INTEGER));
+END;
+)sql";
+
 constexpr int kBusyTimeoutMs = 10000;
 
 // How far each part state has come; a report never moves a part back.
@@ -49,6 +75,10 @@ int rank(const std::string& state) {
   if (state == delivery::delivered) return 3;
   return 4; // failed
 }
+
+// The handset's word is the last: a part reported delivered or failed
+// keeps it, whatever report follows.
+bool lastWord(const std::string& state) { return state == delivery::delivered || state == delivery::failed; }
 
 } // namespace
 
@@ -74,6 +104,7 @@ public:
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     exec("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL;");
+    migrate();
   }
   ~Db() { sqlite3_close(db_); }
 
@@ -106,6 +137,7 @@ public:
       return false;
     }
     std::int64_t integer(int c) { return sqlite3_column_int64(stmt_, c); }
+    bool null(int c) { return sqlite3_column_type(stmt_, c) == SQLITE_NULL; }
     std::string text(int c) {
       const auto* p = sqlite3_column_text(stmt_, c);
       return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_, c)))
@@ -185,6 +217,21 @@ public:
   }
 
 private:
+  // Brings the queue's tables of an older gateway (or the store's first
+  // form of them) up to kOutboxVersion, in one transaction.
+  void migrate() {
+    Write tx(*this);
+    exec("CREATE TABLE IF NOT EXISTS outbox_schema (version INTEGER NOT NULL)");
+    Query q = query("SELECT max(version) FROM outbox_schema");
+    const std::int64_t found = q.step() && !q.null(0) ? q.integer(0) : 1;
+    if (found > kOutboxVersion)
+      throw StoreError("the queue was written by a newer gateway (version " + std::to_string(found) + ")");
+    if (found < 2) exec(kToVersion2);
+    const std::string version = std::to_string(kOutboxVersion);
+    exec(("DELETE FROM outbox_schema; INSERT INTO outbox_schema VALUES (" + version + ")").c_str());
+    tx.commit();
+  }
+
   sqlite3* db_ = nullptr;
 };
 
@@ -257,6 +304,53 @@ int Outbox::markRetry(std::int64_t id, int part, const std::string& status, std:
   return attempts;
 }
 
+void Outbox::markNotSent(std::int64_t id, int part, const std::string& status, std::int64_t now) {
+  std::lock_guard lock(mutex_);
+  Db::Write tx(*db_);
+  db_->setPart(id, part, delivery::queued);
+  db_->settle(id, status, utcText(now), now);
+  tx.commit();
+}
+
+std::vector<std::int64_t> Outbox::expired(std::int64_t acceptedBefore, std::size_t limit) {
+  std::lock_guard lock(mutex_);
+  auto q = db_->query("SELECT message_id FROM outbox WHERE state = 'queued' AND queued_at < ? "
+                      "ORDER BY queued_at LIMIT ?");
+  q.bind(1, acceptedBefore).bind(2, static_cast<std::int64_t>(limit));
+  std::vector<std::int64_t> ids;
+  while (q.step()) ids.push_back(q.integer(0));
+  return ids;
+}
+
+std::optional<std::uint16_t> Outbox::reference(std::int64_t id, const std::string& number) {
+  std::lock_guard lock(mutex_);
+  Db::Write tx(*db_);
+  auto given = db_->query("SELECT reference, EXISTS (SELECT 1 FROM outbox_parts WHERE message_id = ?1) "
+                          "FROM outbox WHERE message_id = ?1");
+  if (!given.bind(1, id).step()) throw StoreError("message " + std::to_string(id) + " is not queued");
+  if (!given.null(0)) return static_cast<std::uint16_t>(given.integer(0));
+  // Parts filed by an earlier gateway went out with the 8-bit id & 0xFF;
+  // the rest of them must carry the same.
+  if (given.integer(1)) return std::nullopt;
+  // The number's counter starts anywhere, so a store made afresh does not
+  // begin where a lost one began.
+  auto next = db_->query("INSERT INTO outbox_references (number, last) VALUES (?, abs(random() % 65536)) "
+                         "ON CONFLICT (number) DO UPDATE SET last = (last + 1) % 65536 RETURNING last");
+  next.bind(1, number).step();
+  const std::int64_t reference = next.integer(0);
+  while (next.step()) {
+  }
+  db_->query("UPDATE outbox SET reference = ? WHERE message_id = ?").bind(1, reference).bind(2, id).step();
+  tx.commit();
+  return static_cast<std::uint16_t>(reference);
+}
+
+bool Outbox::takesStaticKey(std::int64_t id, int part) {
+  std::lock_guard lock(mutex_);
+  auto q = db_->query("SELECT static_key FROM outbox_parts WHERE message_id = ? AND part = ?");
+  return q.bind(1, id).bind(2, part).step() && q.integer(0) == 1;
+}
+
 void Outbox::note(std::int64_t id, const std::string& status, std::int64_t now) {
   std::lock_guard lock(mutex_);
   Db::Write tx(*db_);
@@ -292,6 +386,7 @@ bool Outbox::report(std::int64_t id, int part, int type, const std::string& stat
   Db::Write tx(*db_);
   const std::string current = db_->partState(id, part);
   if (current.empty()) return false;
+  if (lastWord(current)) return true;
   std::string next = current;
   if (type & 1) next = delivery::delivered;
   else if (type & (2 | 16)) next = delivery::failed;

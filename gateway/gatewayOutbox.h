@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,20 @@ public:
   /// The upstream surely did not take the part: it waits until \p nextTry.
   /// Returns the failed attempts so far.
   int markRetry(std::int64_t id, int part, const std::string& status, std::int64_t nextTry, std::int64_t now);
+  /// The part was not sent after all (the upstream could not be reached): it
+  /// is queued again, without counting an attempt or changing the next try.
+  void markNotSent(std::int64_t id, int part, const std::string& status, std::int64_t now);
+  /// Queued messages accepted before \p acceptedBefore (unix seconds), the
+  /// oldest first: their validity is over.
+  std::vector<std::int64_t> expired(std::int64_t acceptedBefore, std::size_t limit);
+  /// The concatenation reference of message \p id to \p number (digits and
+  /// "+"): the one it was given, or else the next of that number's counter,
+  /// so that consecutive messages to one number never share one. Empty for a
+  /// message whose parts an earlier gateway filed (they carry id & 0xFF).
+  std::optional<std::uint16_t> reference(std::int64_t id, const std::string& number);
+  /// True when part \p part of message \p id went to the upstream before
+  /// report URLs were keyed per part, so its report carries the static key.
+  bool takesStaticKey(std::int64_t id, int part);
   /// Records \p status as the upstream's last word, the state unchanged.
   void note(std::int64_t id, const std::string& status, std::int64_t now);
   /// Gives the message up: failed, and what it cost goes back to its
@@ -72,7 +87,8 @@ public:
   /// Records a delivery report for part \p part of message \p id: Kannel's
   /// report \p type (1 delivered, 2 failed, 4 buffered, 8 taken by the
   /// SMSC, 16 refused by the SMSC), its text \p status and \p time (UTC
-  /// "YYYY-MM-DD HH:MM:SS"). False when no such part is queued.
+  /// "YYYY-MM-DD HH:MM:SS"). A part reported delivered or failed keeps that
+  /// word. False when no such part is queued.
   bool report(std::int64_t id, int part, int type, const std::string& status, const std::string& time);
 
   /// The state of message \p id; empty when it is not queued.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace quorvel::gateway {
@@ -18,12 +19,21 @@ std::string trimmed(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
 }
 
-int secondsValue(const std::string& key, const std::string& text) {
-  int value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1)
-    throw UpstreamError("upstream setting " + key + " needs a whole number above 0, not \"" + text + "\"");
-  return value;
+// The attempts are a count (0: no cap); the others are times, in seconds or
+// in the forms parseDuration takes.
+int timingValue(const std::string& key, const std::string& text) {
+  if (key == "attempts") {
+    int value = -1;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 0)
+      throw UpstreamError("upstream setting attempts needs a whole number (0: no cap), not \"" + text + "\"");
+    return value;
+  }
+  const std::optional<int> value = parseDuration(text);
+  if (!value)
+    throw UpstreamError("upstream setting " + key + " needs a time above 0 (seconds, or like 90m, 24h), not \"" +
+                        text + "\"");
+  return *value;
 }
 
 // The text fields and the timing fields, by their names in the file.
@@ -45,8 +55,11 @@ int* timingField(DeliveryTimings& t, const std::string& key) {
   if (key == "retry-longest") return &t.longestRetry;
   if (key == "attempts") return &t.attempts;
   if (key == "confirm-window") return &t.confirmWindow;
+  if (key == "validity") return &t.validity;
   return nullptr;
 }
+
+const char* const kTimingKeys[] = {"timeout", "retry-first", "retry-longest", "attempts", "confirm-window", "validity"};
 
 std::string randomKey() {
   unsigned char bytes[16];
@@ -67,6 +80,26 @@ void checkOneLine(const std::string& key, const std::string& value) {
 }
 
 } // namespace
+
+std::optional<int> parseDuration(const std::string& text) {
+  std::int64_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || value < 1) return std::nullopt;
+  std::int64_t unit = 1;
+  if (stop != end) {
+    if (stop + 1 != end) return std::nullopt;
+    switch (*stop) {
+      case 's': unit = 1; break;
+      case 'm': unit = 60; break;
+      case 'h': unit = 3600; break;
+      case 'd': unit = 86400; break;
+      default: return std::nullopt;
+    }
+  }
+  if (value > std::numeric_limits<int>::max() / unit) return std::nullopt;
+  return static_cast<int>(value * unit);
+}
 
 std::string upstreamConfigPath(const std::string& storePath) {
   return (std::filesystem::path(storePath).parent_path() / "upstream.conf").string();
@@ -94,7 +127,7 @@ UpstreamConfig loadUpstreamConfig(const std::string& path) {
     if (std::string* field = textField(config, key))
       *field = value;
     else if (int* timing = timingField(config.timings, key))
-      *timing = secondsValue(key, value);
+      *timing = timingValue(key, value);
     else
       throw UpstreamError(path + " line " + std::to_string(number) + ": unknown setting \"" + key + "\"");
   }
@@ -126,7 +159,7 @@ void saveUpstreamConfig(const std::string& path, UpstreamConfig config) {
     checkOneLine(key, value);
     if (!value.empty()) text << key << " = " << value << "\n";
   }
-  for (const char* key : {"timeout", "retry-first", "retry-longest", "attempts", "confirm-window"})
+  for (const char* key : kTimingKeys)
     if (*timingField(config.timings, key) != *timingField(defaults.timings, key))
       text << key << " = " << *timingField(config.timings, key) << "\n";
 

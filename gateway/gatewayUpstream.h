@@ -18,9 +18,14 @@ struct DeliveryTimings {
   int requestTimeout = 30;     ///< one sendsms request, connect to answer
   int firstRetry = 5;          ///< wait after the first failed hand-over
   int longestRetry = 600;      ///< the back-off doubles up to this
-  int attempts = 12;           ///< failed hand-overs before giving up
+  int attempts = 0;            ///< error answers before giving up; 0: no cap, only the validity
   int confirmWindow = 3600;    ///< wait for a report after a time-out
+  int validity = 86400;        ///< a message not handed over this long after its acceptance is given up
 };
+
+/// A length of time as "24h", "90m", "45s", "2d" or plain seconds ("3600");
+/// empty for anything else or for less than one second.
+std::optional<int> parseDuration(const std::string& text);
 
 /// The upstream of the gateway. \c kind is "store" (nothing leaves the
 /// machine) or "kannel" (Kannel's sendsms interface).

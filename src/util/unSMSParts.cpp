@@ -69,10 +69,10 @@ template <class F> void forEachCodePoint(const std::string& s, F onChar) {
   }
 }
 
-// The layout of \p utf8; its parts' texts too when \p texts is given. The
-// gateway counts the parts of every message of a batch: counting alone
-// copies nothing.
-SmsParts layOut(const std::string& utf8, std::vector<std::string>* texts) {
+// The layout of \p utf8 with \p reference's header; its parts' texts too
+// when \p texts is given. The gateway counts the parts of every message of a
+// batch: counting alone copies nothing.
+SmsParts layOut(const std::string& utf8, SmsReference reference, std::vector<std::string>* texts) {
   SmsParts p;
   // Both codings' units in one pass; the coding decides which count.
   std::size_t septets = 0, wide = 0;
@@ -92,7 +92,9 @@ SmsParts layOut(const std::string& utf8, std::vector<std::string>* texts) {
     if (texts) texts->push_back(utf8);
     return p;
   }
-  const std::size_t perPart = gsm ? gsmPartUnits : ucs2PartUnits;
+  const bool longHeader = reference == SmsReference::sixteenBit;
+  const std::size_t perPart = gsm ? (longHeader ? gsmWidePartUnits : gsmPartUnits)
+                                  : (longHeader ? ucs2WidePartUnits : ucs2PartUnits);
   std::size_t used = perPart;
   p.parts = 0;
   forEachCodePoint(utf8, [&](char32_t cp, std::string_view bytes) {
@@ -121,11 +123,11 @@ std::size_t gsmSeptets(char32_t cp) {
   return 0;
 }
 
-SmsParts smsParts(const std::string& utf8) { return layOut(utf8, nullptr); }
+SmsParts smsParts(const std::string& utf8, SmsReference reference) { return layOut(utf8, reference, nullptr); }
 
-std::vector<std::string> splitSmsParts(const std::string& utf8) {
+std::vector<std::string> splitSmsParts(const std::string& utf8, SmsReference reference) {
   std::vector<std::string> texts;
-  layOut(utf8, &texts);
+  layOut(utf8, reference, &texts);
   return texts;
 }
 

@@ -15,6 +15,13 @@ inline constexpr std::size_t gsmSingleUnits = 160;
 inline constexpr std::size_t gsmPartUnits = 153;
 inline constexpr std::size_t ucs2SingleUnits = 70;
 inline constexpr std::size_t ucs2PartUnits = 67;
+/// Units of one part whose header carries a 16-bit reference (one byte more).
+inline constexpr std::size_t gsmWidePartUnits = 152;
+inline constexpr std::size_t ucs2WidePartUnits = 66;
+
+/// The concatenation reference the parts of a long text carry: 8 bits (the
+/// usual count, the composer's) or 16 bits, which leaves one unit less per part.
+enum class SmsReference { eightBit, sixteenBit };
 
 /// The layout of a text as SMS.
 struct SmsParts {
@@ -33,12 +40,13 @@ std::size_t gsmSeptets(char32_t cp);
 
 /// The coding and part count of the UTF-8 text \p utf8. A malformed
 /// sequence counts as U+FFFD, which forces UCS-2.
-SmsParts smsParts(const std::string& utf8);
+SmsParts smsParts(const std::string& utf8, SmsReference reference = SmsReference::eightBit);
 
 /// \p utf8 cut into the parts smsParts counts, each as UTF-8; one part when
 /// it fits a single SMS. An extension character or a surrogate pair is
 /// never split between parts.
-std::vector<std::string> splitSmsParts(const std::string& utf8);
+std::vector<std::string> splitSmsParts(const std::string& utf8,
+                                       SmsReference reference = SmsReference::eightBit);
 
 /// The tooltip of the composer's "SMS" panel, e.g.
 /// "2 parts, Unicode: 'ő' is not in the GSM alphabet" or "1 part, GSM".

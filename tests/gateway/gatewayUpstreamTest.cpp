@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace quorvel::gateway {
@@ -114,6 +115,35 @@ TEST(Upstream, RefusedSettings) {
   const CliResult r = runCli({"serve", "--listen", "127.0.0.1:0", "--db", db});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "unknown setting \"wat\"")) << r.err;
+}
+
+TEST(Upstream, ValidityAndTimes) {
+  struct Case {
+    const char* text;
+    std::optional<int> seconds;
+  };
+  const Case cases[] = {{"24h", 86400}, {"90m", 5400}, {"45s", 45},      {"2d", 172800},
+                        {"3600", 3600}, {"0", {}},     {"-5m", {}},      {"1.5h", {}},
+                        {"h", {}},      {"", {}},      {"10mm", {}},     {"999999999d", {}}};
+  for (const Case& c : cases) EXPECT_EQ(parseDuration(c.text), c.seconds) << c.text;
+
+  test::TempDir dir;
+  const std::string db = dir.file("gw.sqlite");
+  const std::string conf = upstreamConfigPath(db);
+  EXPECT_EQ(DeliveryTimings{}.validity, 86400);
+  EXPECT_EQ(DeliveryTimings{}.attempts, 0);  // no cap: the validity gives up
+  std::ofstream(conf) << "upstream = kannel\nurl = http://k\nuser = u\npassword = p\nvalidity = 90m\nattempts = 0\n";
+  UpstreamConfig c = loadUpstreamConfig(conf);
+  EXPECT_EQ(c.timings.validity, 5400);
+  EXPECT_EQ(c.timings.attempts, 0);
+  c.timings.attempts = 20;
+  saveUpstreamConfig(conf, c);  // the hand-set times survive "upstream set"
+  EXPECT_EQ(loadUpstreamConfig(conf).timings.validity, 5400);
+  EXPECT_EQ(loadUpstreamConfig(conf).timings.attempts, 20);
+
+  const CliResult r = runCli({"serve", "--validity", "soon", "--db", db});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "--validity needs a time such as 24h")) << r.err;
 }
 
 } // namespace

@@ -79,6 +79,30 @@ TEST(SmsParts, SplitKeepsTextAndLimits) {
   EXPECT_EQ(wideParts[1], "😀жжж");
 }
 
+// A 16-bit concatenation reference makes the header one byte longer: 152
+// GSM characters or 66 UCS-2 units a part.
+TEST(SmsParts, SixteenBitReferenceLeavesOneUnitLessAPart) {
+  struct Case {
+    std::string text;
+    std::size_t partsEightBit, partsSixteenBit, firstPart;
+  };
+  const Case cases[] = {
+      {times(160, "x"), 1, 1, 160},
+      {times(304, "x"), 2, 2, 152},
+      {times(305, "x"), 2, 3, 152},
+      {times(132, "ж"), 2, 2, 66 * 2},
+      {times(134, "ж"), 2, 3, 66 * 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.size());
+    EXPECT_EQ(smsParts(c.text).parts, c.partsEightBit);
+    EXPECT_EQ(smsParts(c.text, SmsReference::sixteenBit).parts, c.partsSixteenBit);
+    const auto texts = splitSmsParts(c.text, SmsReference::sixteenBit);
+    EXPECT_EQ(texts.size(), c.partsSixteenBit);
+    EXPECT_EQ(texts[0].size(), c.firstPart);
+  }
+}
+
 TEST(SmsParts, Description) {
   EXPECT_EQ(smsPartsDescription(smsParts(times(100, "ő"))),
             "2 parts, Unicode: 'ő' is not in the GSM alphabet");
