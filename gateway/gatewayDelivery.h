@@ -29,7 +29,7 @@ using Transport = std::function<HandOverResult(const SmsPart&)>;
 /// error waits with a doubling back-off of its own; when Kannel cannot be
 /// reached at all, the whole queue waits with that back-off instead and no
 /// message spends an attempt. A message not handed over within its validity
-/// after acceptance is given up and its credit returned. A part whose
+/// after acceptance is given up and what it cost returned. A part whose
 /// request got no answer is never sent again: its report settles it, or it
 /// fails after the confirm window.
 class DeliveryWorker {
