@@ -1,6 +1,7 @@
 // The gateway's SQLite store: accounts with their balances and every accepted message.
 #include "gateway/gatewayStore.h"
 
+#include "gateway/gatewayFiles.h"
 #include "gateway/gatewayOutbox.h"
 #include "util/unSMSParts.h"
 
@@ -220,10 +221,15 @@ void addMissingColumns(C& c) {
 } // namespace
 
 GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path_(path), options_(options) {
-  std::error_code ec;
-  const auto folder = std::filesystem::path(path).parent_path();
-  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-  const bool existed = std::filesystem::exists(path, ec);
+  // The file and its -wal and -shm companions hold password hashes. SQLite
+  // gives the companions the mode of the database file, so the file is made
+  // private before SQLite first opens it.
+  try {
+    createPrivateFolders(std::filesystem::path(path).parent_path().string());
+    ensurePrivateFile(path);
+  } catch (const PrivateFileError& e) {
+    throw StoreError(std::string("cannot open the store: ") + e.what());
+  }
 
   Lease c = lease();
   c->exec("PRAGMA journal_mode = WAL");
@@ -240,10 +246,6 @@ GatewayStore::GatewayStore(const std::string& path, StoreOptions options) : path
     c->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     tx.commit();
   }
-  // The file holds password hashes: keep it to its owner.
-  if (!existed)
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                                 ec);
 }
 
 GatewayStore::~GatewayStore() = default;

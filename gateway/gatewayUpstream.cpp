@@ -1,6 +1,8 @@
 // Reading, writing and showing the upstream settings file.
 #include "gateway/gatewayUpstream.h"
 
+#include "gateway/gatewayFiles.h"
+
 #include <openssl/rand.h>
 
 #include <charconv>
@@ -163,23 +165,11 @@ void saveUpstreamConfig(const std::string& path, UpstreamConfig config) {
     if (*timingField(config.timings, key) != *timingField(defaults.timings, key))
       text << key << " = " << *timingField(config.timings, key) << "\n";
 
-  // Written to a private temporary file first and renamed over the old one,
-  // so the password is never readable by others and a crash leaves either file.
-  namespace fs = std::filesystem;
-  const std::string temporary = path + ".new";
-  std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
-  fs::remove(temporary, ec);
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    if (!out) throw UpstreamError("cannot write " + temporary);
-    fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write, ec);
-    out << text.str();
-    out.flush();
-    if (!out) throw UpstreamError("cannot write " + temporary);
+  try {
+    writePrivateFile(path, text.str());
+  } catch (const PrivateFileError& e) {
+    throw UpstreamError(e.what());
   }
-  fs::rename(temporary, path, ec);
-  if (ec) throw UpstreamError("cannot replace " + path + ": " + ec.message());
 }
 
 std::string describeUpstream(const UpstreamConfig& config) {

@@ -16,9 +16,14 @@ start_gateway() {
     return
   fi
   log="${XDG_DATA_HOME:-$HOME/.local/share}/quorvel/gateway.log"
+  # The folder and the log (failed sign-ins name logins and addresses) are
+  # the user's alone, like everything the gateway makes there.
+  saved_umask=$(umask)
+  umask 077
   mkdir -p "$(dirname "$log")"
   build/gateway/quorvel-gateway serve >"$log" 2>&1 &
   gateway=$!
+  umask "$saved_umask"
   trap 'kill "$gateway" 2>/dev/null || true' EXIT
   trap 'exit 130' INT TERM
   tries=0
