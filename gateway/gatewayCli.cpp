@@ -1,6 +1,7 @@
 // The quorvel-gateway command line: serve, account and messages commands.
 #include "gateway/gatewayCli.h"
 
+#include "gateway/gatewayAddress.h"
 #include "gateway/gatewayCharset.h"
 #include "gateway/gatewayDefaults.h"
 #include "gateway/gatewayDelivery.h"
@@ -11,6 +12,7 @@
 #include "gateway/gatewaySignals.h"
 #include "gateway/gatewayUpstream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iomanip>
 #include <iostream>
@@ -85,6 +87,7 @@ struct Command {
   std::size_t optionalPositionals = 0;   // how many of the last ones may be left out
   const char* help;
   int (*run)(const Args&, Io&);
+  std::vector<std::string> flags = {};   // options without a value, without "--"
 };
 
 Args parseArgs(const std::vector<std::string>& args, std::size_t from, const Command& command) {
@@ -101,9 +104,12 @@ Args parseArgs(const std::vector<std::string>& args, std::size_t from, const Com
     } else if (a.starts_with("--") && a.size() > 2) {
       const std::size_t eq = a.find('=');
       const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-      if (!takesValue(name)) throw UsageError("unknown option --" + name);
+      const bool flag = std::find(command.flags.begin(), command.flags.end(), name) != command.flags.end();
+      if (!flag && !takesValue(name)) throw UsageError("unknown option --" + name);
       std::string value;
-      if (eq != std::string::npos) {
+      if (flag) {
+        if (eq != std::string::npos) throw UsageError("--" + name + " takes no value");
+      } else if (eq != std::string::npos) {
         value = a.substr(eq + 1);
       } else {
         if (i + 1 >= args.size()) throw UsageError("--" + name + " needs a value");
@@ -163,12 +169,30 @@ std::string oneLine(std::string text) {
 
 // The address Kannel reports to when the settings name none: the listen
 // address, with the loopback address for a wildcard.
-std::string reportBase(const ListenAddress& address, int port) {
+std::string reportBase(const ListenAddress& address, int port, bool tls) {
   std::string host = address.host;
   if (host == "0.0.0.0") host = "127.0.0.1";
   if (host == "::") host = "::1";
   const bool v6 = host.find(':') != std::string::npos;
-  return "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+  return (tls ? "https://" : "http://") + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+// HTTPS when both files are given; plain HTTP beyond this machine only when
+// asked for, since every request carries an account's password.
+void chooseTransport(const Args& args, const ListenAddress& address, ServerOptions& options) {
+  const std::string* cert = args.option("tls-cert");
+  const std::string* key = args.option("tls-key");
+  if (!cert != !key) throw UsageError("--tls-cert and --tls-key go together");
+  if (cert) {
+    options.tlsCertFile = *cert;
+    options.tlsKeyFile = *key;
+    return;
+  }
+  if (isLoopbackHost(address.host) || args.option("plain-http")) return;
+  throw std::runtime_error("refusing to serve plain HTTP on " + address.host +
+                           ": every request carries an account's password, which anyone on the way could read. "
+                           "Serve HTTPS with --tls-cert FILE --tls-key FILE, or give --plain-http when the "
+                           "network is trusted (for example behind a TLS proxy on this machine).");
 }
 
 UpstreamConfig loadUpstream(const std::string& storePath) {
@@ -214,6 +238,8 @@ int serve(const Args& args, Io& io) {
   }
   const std::string path = storePath(args);
   const std::size_t parts = maxParts(args);
+  ServerOptions serverOptions{address.host, address.port};
+  chooseTransport(args, address, serverOptions);
 
   UpstreamConfig upstream = loadUpstream(path);
   if (const std::string* validity = args.option("validity")) {
@@ -232,7 +258,6 @@ int serve(const Args& args, Io& io) {
   SignInOptions signIn;
   signIn.log = [&](const std::string& line) { io.out << line << std::endl; };
   GatewayService service(store, HashCost{}, std::move(signIn), parts);
-  ServerOptions serverOptions{address.host, address.port};
   if (upstream.kannel())
     serverOptions.reportHandler = [&](const std::multimap<std::string, std::string>& q) {
       return deliveryReport(outbox, upstream.dlrKey, q);
@@ -249,7 +274,7 @@ int serve(const Args& args, Io& io) {
     return 1;
   }
   const bool v6 = address.host.find(':') != std::string::npos;
-  io.out << "Listening on http://" << (v6 ? "[" + address.host + "]" : address.host) << ":" << port << "/kavri"
+  io.out << "Listening on " << (server.tls() ? "https://" : "http://") << (v6 ? "[" + address.host + "]" : address.host) << ":" << port << "/kavri"
          << std::endl;
   io.out << "Store: " << path << std::endl;
   announceAccounts(store, address.host, upstream.kind, io);
@@ -257,7 +282,7 @@ int serve(const Args& args, Io& io) {
   std::unique_ptr<DeliveryWorker> worker;
   if (upstream.kannel()) {
     io.out << "Upstream: Kannel at " << upstream.url << " (messages waiting are sent now)" << std::endl;
-    worker = std::make_unique<DeliveryWorker>(outbox, upstream, reportBase(address, port));
+    worker = std::make_unique<DeliveryWorker>(outbox, upstream, reportBase(address, port, server.tls()));
     worker->start();
   }
 
@@ -428,8 +453,9 @@ int upstreamShow(const Args& args, Io& io) {
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> all = {
-      {{"serve"}, {"listen", "db", "max-parts", "validity"}, {}, 0,
+      {{"serve"}, {"listen", "db", "max-parts", "validity", "tls-cert", "tls-key"}, {}, 0,
        R"(Usage: quorvel-gateway serve [--listen HOST:PORT] [--db PATH] [--max-parts N] [--validity TIME]
+                             [--tls-cert FILE --tls-key FILE | --plain-http]
 
 Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --listen HOST:PORT  address to listen on (default 127.0.0.1:9333, the local
@@ -441,6 +467,11 @@ Answers requests on http://HOST:PORT/kavri until Ctrl+C or SIGTERM.
   --validity TIME     with the kannel upstream: a message not handed over this
                       long after it was accepted is given up and what it cost
                       returned (24h, 90m, 3600 seconds; default 24h)
+  --tls-cert FILE     serve HTTPS with this PEM certificate (chain) ...
+  --tls-key FILE      ... and its PEM private key
+  --plain-http        serve plain HTTP on an address other than the loopback
+                      address (refused without it: passwords travel in every
+                      request)
 
 The first line of output names the address, for example
 "Listening on http://127.0.0.1:9333/kavri". On a loopback address with the
@@ -448,7 +479,7 @@ store upstream, a store without accounts gets the account "nobody" with the
 password "pqr456" and 100 credits; elsewhere add accounts with "account add".
 Failed sign-ins are written to the output, one line each.
 )",
-       serve},
+       serve, {"plain-http"}},
       {{"account", "add"}, {"password", "credits", "db"}, {"NAME"}, 0,
        R"(Usage: quorvel-gateway account add NAME --password P --credits N|unlimited [--db PATH]
 

@@ -29,6 +29,8 @@ void EmbeddedGateway::stop() {
 
 ServerOptions EmbeddedGateway::serverOptions(const EmbeddedOptions& options) {
   ServerOptions o{options.host, options.port};
+  o.tlsCertFile = options.tlsCertFile;
+  o.tlsKeyFile = options.tlsKeyFile;
   if (options.upstream.kannel())
     o.reportHandler = [this](const std::multimap<std::string, std::string>& q) {
       return deliveryReport(outbox_, upstream_.dlrKey, q);
@@ -39,7 +41,7 @@ ServerOptions EmbeddedGateway::serverOptions(const EmbeddedOptions& options) {
 std::string EmbeddedGateway::url() const {
   const std::string& host = server_.host();
   const bool v6 = host.find(':') != std::string::npos;
-  return "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port_);
+  return (server_.tls() ? "https://" : "http://") + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port_);
 }
 
 } // namespace quorvel::gateway

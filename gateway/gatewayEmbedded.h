@@ -18,6 +18,8 @@ struct EmbeddedOptions {
   HashCost cost = {};              ///< lower it to make new accounts quick
   UpstreamConfig upstream = {};    ///< "kannel" starts the delivery worker
   std::size_t maxParts = kDefaultMaxParts;  ///< the longest text taken, in SMS parts
+  std::string tlsCertFile = {};    ///< PEM files; both set: serves HTTPS
+  std::string tlsKeyFile = {};
 };
 
 /// Opens (or creates) the store at \p storePath, creates the default account
@@ -29,7 +31,8 @@ public:
   ~EmbeddedGateway();
 
   int port() const { return port_; }
-  /// "http://" + host + ":" + port, the text for the composer's server URL.
+  /// "http://" (or "https://") + host + ":" + port, the text for the
+  /// composer's server URL.
   std::string url() const;
   GatewayStore& store() { return store_; }
   Outbox& outbox() { return outbox_; }

@@ -1,11 +1,15 @@
 // Handing one SMS part to Kannel through its sendsms HTTP interface.
 #include "gateway/gatewayKannel.h"
 
-#include <httplib.h>
+#include <curl/curl.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 
 namespace quorvel::gateway {
@@ -45,6 +49,14 @@ std::string oneLine(std::string s) {
     if (c == '\r' || c == '\n' || c == '\t') c = ' ';
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s.size() > 200 ? s.substr(0, 200) : s;
+}
+
+// Keeps the start of Kannel's answer: one line of it is all that is shown.
+size_t keepAnswer(char* data, size_t size, size_t count, void* to) {
+  auto* body = static_cast<std::string*>(to);
+  const size_t n = size * count;
+  if (body->size() < 4096) body->append(data, std::min(n, 4096 - body->size()));
+  return n;
 }
 
 } // namespace
@@ -101,7 +113,8 @@ KannelClient::KannelClient(UpstreamConfig config, std::string reportBase)
     : config_(std::move(config)), reportBase_(std::move(reportBase)) {
   if (!config_.dlrBase.empty()) reportBase_ = config_.dlrBase;
   while (!reportBase_.empty() && reportBase_.back() == '/') reportBase_.pop_back();
-  const std::size_t slash = config_.url.find('/', 7);  // after "http://"
+  const std::size_t scheme = config_.url.find("://");
+  const std::size_t slash = config_.url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
   origin_ = config_.url.substr(0, slash);
   path_ = slash == std::string::npos ? "/cgi-bin/sendsms" : config_.url.substr(slash);
 }
@@ -127,32 +140,46 @@ std::string KannelClient::requestTarget(const SmsPart& p) const {
 }
 
 HandOverResult KannelClient::send(const SmsPart& part) const {
-  try {
-    httplib::Client client(origin_);
-    const int timeout = config_.timings.requestTimeout;
-    client.set_connection_timeout(timeout, 0);
-    client.set_read_timeout(timeout, 0);
-    client.set_write_timeout(timeout, 0);
-    // A fresh connection for every part: a kept-alive connection the server
-    // closed meanwhile would fail after the request went out, which looks
-    // just like a lost answer.
-    client.set_keep_alive(false);
-    const httplib::Result res = client.Get(requestTarget(part));
-    if (!res) {
-      const httplib::Error e = res.error();
-      const std::string why = "Kannel " + origin_ + ": " + httplib::to_string(e);
-      // Before the request was complete, Kannel cannot have taken it.
-      if (e == httplib::Error::Connection || e == httplib::Error::ConnectionTimeout ||
-          e == httplib::Error::BindIPAddress || e == httplib::Error::Write)
-        return {HandOver::refused, why};
-      return {HandOver::unknown, why};
-    }
-    const std::string answer = std::to_string(res->status) + " " + oneLine(res->body);
-    if (res->status >= 200 && res->status <= 299) return {HandOver::accepted, "Kannel: " + answer};
-    return {HandOver::refused, "Kannel refused: " + answer};
-  } catch (const std::exception& e) {
-    return {HandOver::refused, std::string("Kannel request not made: ") + e.what()};
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
+  if (!curl) return {HandOver::refused, "Kannel request not made: out of memory"};
+  std::string body;
+  const std::string url = origin_ + requestTarget(part);
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  // Certificates are checked against the system's authorities, or the
+  // bundle SSL_CERT_FILE names (a private authority for an own Kannel).
+  if (const char* bundle = std::getenv("SSL_CERT_FILE"); bundle && *bundle) curl_easy_setopt(c, CURLOPT_CAINFO, bundle);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(config_.timings.requestTimeout));
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(config_.timings.requestTimeout));
+  // A fresh connection for every part: a kept-alive connection the server
+  // closed meanwhile would fail after the request went out, which looks
+  // just like a lost answer.
+  curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &keepAnswer);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
+  const CURLcode rc = curl_easy_perform(c);
+  if (rc != CURLE_OK) {
+    const std::string why = "Kannel " + origin_ + ": " + curl_easy_strerror(rc);
+    // Before the request was complete, Kannel cannot have taken it; a
+    // refused connection or a certificate that does not verify ends there.
+    long sent = 0;
+    curl_easy_getinfo(c, CURLINFO_REQUEST_SIZE, &sent);
+    // Nothing went out at all (no connection, no name, no TLS session): the
+    // upstream is out of reach for every message alike, so the queue waits.
+    if (sent == 0 || rc == CURLE_COULDNT_CONNECT || rc == CURLE_COULDNT_RESOLVE_HOST)
+      return {HandOver::refused, why, true};
+    if (rc == CURLE_SEND_ERROR) return {HandOver::refused, why};
+    return {HandOver::unknown, why};
   }
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  const std::string answer = std::to_string(status) + " " + oneLine(body);
+  if (status >= 200 && status <= 299) return {HandOver::accepted, "Kannel: " + answer};
+  return {HandOver::refused, "Kannel refused: " + answer};
 }
 
 } // namespace quorvel::gateway

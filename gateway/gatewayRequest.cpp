@@ -51,10 +51,16 @@ struct RequestReader::State {
   std::optional<size_t> count;           // messageCount, once it came as a number
   std::optional<RequestError> failure;   // the first rule the body broke
   bool credentialsRead = false;
+  bool pending = false;                  // credentials read, the check not yet run
   bool refused = false;                  // the check refused the credentials
   size_t bytesBeforeSignIn = 0;
   size_t bytesFed = 0;
   std::set<std::string> unknown;
+
+  // What arrived after the credentials while their check is pending: the
+  // fields decoded with them and the rest of the piece, at most one piece.
+  std::vector<std::pair<std::string, std::string>> heldFields;
+  std::string heldBytes;
 
   // Messages by index, in the order the clients send them.
   std::vector<SendItem> items;
@@ -73,7 +79,12 @@ struct RequestReader::State {
   }
 
   void feed(std::string_view piece) {
+    if (pending) signIn();
     bytesFed += piece.size();
+    read(piece);
+  }
+
+  void read(std::string_view piece) {
     while (!piece.empty() && !draining() && form.good()) {
       if (credentialsRead) return form.feed(piece);
       const size_t room = kMaxBytesBeforeSignIn - bytesBeforeSignIn;
@@ -82,6 +93,10 @@ struct RequestReader::State {
       bytesBeforeSignIn += part.size();
       form.feed(part);
       piece.remove_prefix(part.size());
+      if (pending) {
+        heldBytes.assign(piece);
+        return;
+      }
     }
   }
 
@@ -91,12 +106,19 @@ struct RequestReader::State {
   }
 
   void field(const std::string& name, const std::string& value) {
+    if (pending) {
+      heldFields.emplace_back(name, value);
+      return;
+    }
     if (draining()) return;
     if (auto* slot = namedSlot(name)) {
       if (*slot) return fail(repeatedField(name));
       *slot = value;
       if (slot == &messageCount) count = parseCount(value);
-      if (!credentialsRead && login && password) signIn();
+      if (!credentialsRead && login && password) {
+        if (check) pending = true;
+        else credentialsRead = true;
+      }
     } else if (name.starts_with(kRecipientPrefix)) {
       ++recipientFields;
       messagePart(name, kRecipientPrefix.size(), kRecipient, value);
@@ -117,11 +139,20 @@ struct RequestReader::State {
   }
 
   void signIn() {
+    if (!pending) return;
+    pending = false;
     credentialsRead = true;
-    if (check && !check->signIn(*login, *password)) {
+    auto fields = std::move(heldFields);
+    const std::string bytes = std::move(heldBytes);
+    heldFields = {};
+    heldBytes = {};
+    if (!check->signIn(*login, *password)) {
       refused = true;
       unknown = {};
+      return;
     }
+    for (const auto& [name, value] : fields) field(name, value);
+    read(bytes);
   }
 
   std::optional<std::string>* namedSlot(const std::string& name) {
@@ -186,8 +217,10 @@ struct RequestReader::State {
   }
 
   ReadRequest finish() {
-    if (!draining() && !form.finish())
-      return RequestError{"malformed form body: a \"%\" is not followed by two hexadecimal digits"};
+    signIn();
+    const bool wellFormed = draining() || form.finish();
+    signIn();  // the credentials may have come with the last field
+    if (!wellFormed) return RequestError{"malformed form body: a \"%\" is not followed by two hexadecimal digits"};
     // The check's owner answers a refusal; this text only stands in for it.
     if (refused) return RequestError{"the sign-in was refused"};
     if (failure) return std::move(*failure);
@@ -206,6 +239,10 @@ RequestReader::~RequestReader() = default;
 void RequestReader::feed(std::string_view piece) { state_->feed(piece); }
 
 ReadRequest RequestReader::finish() { return state_->finish(); }
+
+bool RequestReader::signInPending() const { return state_->pending; }
+
+void RequestReader::signIn() { state_->signIn(); }
 
 std::size_t RequestReader::bytesFed() const { return state_->bytesFed; }
 

@@ -81,7 +81,15 @@ public:
   RequestReader& operator=(const RequestReader&) = delete;
 
   /// Takes the next piece of the body (the raw form, CR LF at its end allowed).
+  /// When the credentials complete within the piece, the check is not run
+  /// here (it may block for a while): signInPending() turns true and the
+  /// rest of the piece is held, unread, until signIn() runs it. A feed() or
+  /// finish() while it is pending runs the check first.
   void feed(std::string_view piece);
+  /// True from the moment login and password were read until the check ran.
+  bool signInPending() const;
+  /// Runs the pending check, then reads what was held back for it.
+  void signIn();
   /// The request in everything fed; call once, at the end of the body.
   ReadRequest finish();
   /// How many bytes were fed, also those only drained.

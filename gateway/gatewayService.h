@@ -89,7 +89,7 @@ public:
 
   /// A reader for one request body from \p client, which the HTTP front
   /// feeds as the body arrives; it signs in through this service as soon as
-  /// the credentials are read. The feed() that completes them so blocks
+  /// the credentials are read (RequestReader::signIn()). That call blocks
   /// while the password is checked: one hash, after waiting at most
   /// SignInOptions::hashWait for an earlier check of the same client and
   /// login and at most as long again for a free hash slot.

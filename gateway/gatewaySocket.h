@@ -1,16 +1,9 @@
-// Socket details of the listening socket that the HTTP library leaves to us.
+// Socket details of the listening socket and of connections, for the HTTP front.
 #pragma once
 
 #include <string>
 
 namespace quorvel::gateway {
-
-/// Options for the listening socket: reuse of a port in TIME_WAIT, but never
-/// sharing a port with another running server.
-void setListenSocketOptions(int socket);
-
-/// Lets more connections wait for accept than the library's small default.
-void raiseListenBacklog(int socket);
 
 /// Why an address could not be bound.
 struct BindFailure {
@@ -18,7 +11,22 @@ struct BindFailure {
   bool inUse = false;  ///< another socket holds the port
 };
 
-/// Finds out why \p host : \p port cannot be bound.
-BindFailure bindFailure(const std::string& host, int port);
+/// A listening socket on \p host : \p port (port 0: any free port), with a
+/// wide accept queue, reusing a port in TIME_WAIT but never sharing one with
+/// another running server. -1 with \p failure filled in when it cannot be had.
+int listenOn(const std::string& host, int port, BindFailure& failure);
+
+/// The local port of a bound socket.
+int boundPort(int socket);
+
+/// The numeric text of a socket address ("127.0.0.1", "::1"); \p address
+/// points to a struct sockaddr.
+std::string numericAddress(const void* address);
+
+/// Ends both directions of a connection; its owner sees it closed and
+/// closes the socket itself.
+void shutdownSocket(int socket);
+
+void closeSocket(int socket);
 
 } // namespace quorvel::gateway

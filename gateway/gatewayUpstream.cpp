@@ -141,8 +141,10 @@ UpstreamConfig loadUpstreamConfig(const std::string& path) {
 
 void validateUpstream(const UpstreamConfig& config) {
   if (!config.kannel()) return;
-  if (!config.url.starts_with("http://") || config.url.size() <= 7)
-    throw UpstreamError("the Kannel URL must start with http:// (for example "
+  const bool plain = config.url.starts_with("http://") && config.url.size() > 7;
+  const bool tls = config.url.starts_with("https://") && config.url.size() > 8;
+  if (!plain && !tls)
+    throw UpstreamError("the Kannel URL must start with http:// or https:// (for example "
                         "http://127.0.0.1:13013/cgi-bin/sendsms), not \"" + config.url + "\"");
   if (config.user.empty()) throw UpstreamError("the Kannel user name must not be empty");
   if (config.password.empty()) throw UpstreamError("the Kannel password must not be empty");

@@ -3,7 +3,7 @@
 # Installs nothing when everything is present, so reruns are quick.
 set -eu
 PACKAGES="cmake make g++ pkg-config
-  qt6-base-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev
+  qt6-base-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev libmicrohttpd-dev libgnutls28-dev
   libgtest-dev libgmock-dev libbenchmark-dev libical-dev
   python3 openssl curl fonts-dejavu-core ccache
   kannel kannel-extras

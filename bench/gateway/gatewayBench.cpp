@@ -1,15 +1,20 @@
 // Credit queries and sends per second from concurrent local clients, each beside
-// its practical limit: a bare HTTP server answering a fixed body, and bare
-// SQLite commits on the same disk. Sends run with a flush per commit and with
-// group commit.
+// its practical limit: a bare libmicrohttpd server answering a fixed body, and
+// bare SQLite commits on the same disk. Sends run with a flush per commit and
+// with group commit. A credit query's p99 with 200 slow clients connected
+// stands beside the idle p99.
 #include "bareSqlite.h"
 #include "gateway/gatewayServer.h"
-#include "gateway/gatewaySocket.h"
+#include "leanClient.h"
 
 #include <benchmark/benchmark.h>
-#include <httplib.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -20,7 +25,6 @@
 namespace quorvel::gateway {
 namespace {
 
-const char* const kForm = "application/x-www-form-urlencoded";
 const char* const kCreditBody = "login=bench&password=bench+pw&action=getCredits&t=1700000000\r\n";
 const char* const kSendBody =
     "login=bench&password=bench+pw&action=sendMessages&recepient0=%2B4915112345678"
@@ -41,11 +45,11 @@ public:
       : folder_(freshFolder("quorvel-gateway-bench")),
         store_((folder_ / "gateway.sqlite").string(), options),
         service_(store_),
-        server_(service_, ServerOptions{"127.0.0.1", 0}) {
+        server_(service_, serverOptions()) {
     store_.addAccount("bench", hashPassword("bench pw"), Balance{true, 0});
     port_ = server_.start();
     // The first sign-in pays for the slow hash; measure what follows it.
-    httplib::Client("127.0.0.1", port_).Post("/kavri", kCreditBody, kForm);
+    bench::LeanClient(port_, kCreditBody).post();
   }
   ~BenchGateway() {
     server_.stop();
@@ -54,8 +58,19 @@ public:
   }
   int port() const { return port_; }
   GatewayStore& store() { return store_; }
+  GatewayService& service() { return service_; }
 
 private:
+  // Room for the slow clients and every benchmark thread from this one
+  // address, and no deadline cutting a long run's slow clients.
+  static ServerOptions serverOptions() {
+    ServerOptions o{"127.0.0.1", 0};
+    o.maxConnectionsPerAddress = 400;
+    o.requestDeadline = std::chrono::hours(1);
+    o.idleSeconds = 3600;
+    return o;
+  }
+
   std::filesystem::path folder_;
   GatewayStore store_;
   GatewayService service_;
@@ -74,39 +89,40 @@ BenchGateway& sendGateway(bool groupCommit) {
   return groupCommit ? grouped : single;
 }
 
-// The library's listening socket is kept to itself; this widens its accept
-// queue as the gateway does.
-class WideServer : public httplib::Server {
-public:
-  void widenBacklog() { raiseListenBacklog(static_cast<int>(svr_sock_.load())); }
-};
-
-// The practical limit for the gateway's HTTP side: the same library with the
-// same settings, answering every POST with a fixed body.
+// The practical limit for the gateway's HTTP side: the same library in the
+// same mode (one epoll thread), answering every request with a fixed body
+// from that thread.
 class BareServer {
 public:
   BareServer() {
-    http_.new_task_queue = [] { return new httplib::ThreadPool(16); };
-    http_.set_keep_alive_max_count(100);
-    http_.set_keep_alive_timeout(2);
-    http_.set_tcp_nodelay(true);
-    http_.Post("/kavri", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kFixedAnswer, "text/xml; charset=utf-8");
-    });
-    port_ = http_.bind_to_any_port("127.0.0.1");
-    http_.widenBacklog();
-    // Connections queue from the bind on, so requests may start at once.
-    thread_ = std::thread([this] { http_.listen_after_bind(); });
+    daemon_ = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD, 0, nullptr, nullptr, &answer, nullptr,
+                               MHD_OPTION_CONNECTION_LIMIT, 1000u, MHD_OPTION_END);
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info ? info->port : 0;
   }
-  ~BareServer() {
-    http_.stop();
-    thread_.join();
-  }
+  ~BareServer() { MHD_stop_daemon(daemon_); }
   int port() const { return port_; }
 
 private:
-  WideServer http_;
-  std::thread thread_;
+  static MHD_Result answer(void*, MHD_Connection* c, const char*, const char*, const char*, const char*,
+                           size_t* uploadSize, void** context) {
+    if (!*context) {
+      *context = c;  // headers in; the body follows
+      return MHD_YES;
+    }
+    if (*uploadSize) {
+      *uploadSize = 0;
+      return MHD_YES;
+    }
+    MHD_Response* r = MHD_create_response_from_buffer(std::strlen(kFixedAnswer), const_cast<char*>(kFixedAnswer),
+                                                      MHD_RESPMEM_PERSISTENT);
+    MHD_add_response_header(r, "Content-Type", "text/xml; charset=utf-8");
+    const MHD_Result rc = MHD_queue_response(c, 200, r);
+    MHD_destroy_response(r);
+    return rc;
+  }
+
+  MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
 };
 
@@ -135,15 +151,13 @@ double measure(benchmark::State& state, int port, const char* body, bool keepAli
     std::lock_guard lock(latencyMutex);
     latencies.clear();
   }
-  httplib::Client client("127.0.0.1", port);
-  client.set_keep_alive(keepAlive);
-  client.set_tcp_nodelay(true);
+  bench::LeanClient client(port, body, keepAlive);
   const auto begin = std::chrono::steady_clock::now();
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    auto res = client.Post("/kavri", body, kForm);
+    const int status = client.post();
     const auto end = std::chrono::steady_clock::now();
-    if (!res || res->status != 200) {
+    if (status != 200) {
       state.SkipWithError("request failed");
       continue;
     }
@@ -176,17 +190,13 @@ void BM_CreditQuery(benchmark::State& state) {
 // their median times is the gateway's share of the bare rate (medians, as
 // other programs on the machine make the means jump).
 void BM_CreditQueryBesideBare(benchmark::State& state) {
-  httplib::Client bare("127.0.0.1", bareServer().port()), gateway("127.0.0.1", creditGateway().port());
-  for (auto* c : {&bare, &gateway}) {
-    c->set_keep_alive(true);
-    c->set_tcp_nodelay(true);
-  }
+  bench::LeanClient bare(bareServer().port(), kCreditBody), gateway(creditGateway().port(), kCreditBody);
   std::vector<double> bareTimes, gatewayTimes;
-  auto timed = [&](httplib::Client& client, std::vector<double>& times) {
+  auto timed = [&](bench::LeanClient& client, std::vector<double>& times) {
     const auto start = std::chrono::steady_clock::now();
-    auto res = client.Post("/kavri", kCreditBody, kForm);
+    const int status = client.post();
     times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-    if (!res || res->status != 200) state.SkipWithError("request failed");
+    if (status != 200) state.SkipWithError("request failed");
   };
   bool bareFirst = true;  // the order alternates: neither side always follows the other
   for (auto _ : state) {
@@ -202,7 +212,58 @@ void BM_CreditQueryBesideBare(benchmark::State& state) {
   state.counters["gateway_vs_bare"] = Counter(gatewayMedian > 0 ? bareMedian / gatewayMedian : 0, Counter::kAvgThreads);
 }
 
+// The service's own share of a credit query, without HTTP: what the front
+// adds to a bare server at best.
+void BM_CreditQueryServiceOnly(benchmark::State& state) {
+  GatewayService& service = creditGateway().service();
+  for (auto _ : state) {
+    auto reader = service.reader(ClientInfo{"127.0.0.1"});
+    reader->feed(kCreditBody);
+    benchmark::DoNotOptimize(service.handle(*reader, ClientInfo{"127.0.0.1"}));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void BM_CreditQueryNewConnection(benchmark::State& state) { measure(state, creditGateway().port(), kCreditBody, false); }
+
+// Connections that sent part of a request and then sit, as a stranger's
+// would; closed at the end of the benchmark.
+class SlowClients {
+public:
+  SlowClients(int port, int count) {
+    for (int i = 0; i < count; ++i) {
+      const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(port));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("slow client");
+      const char* part = i % 2 ? "POST /kavri HTTP/1.1\r\nHost: x\r\n"
+                               : "POST /kavri HTTP/1.1\r\nContent-Length: 100\r\n\r\nlogin=";
+      ::send(s, part, std::strlen(part), MSG_NOSIGNAL);
+      sockets_.push_back(s);
+    }
+  }
+  ~SlowClients() {
+    for (int s : sockets_) ::close(s);
+  }
+
+private:
+  std::vector<int> sockets_;
+};
+
+double idleP99 = 0;
+
+// One client's credit queries, idle (range 0) and with 200 slow clients
+// connected (range 200, with the ratio to the idle p99 just before).
+void BM_CreditQueryP99(benchmark::State& state) {
+  const int port = creditGateway().port();
+  SlowClients slow(port, static_cast<int>(state.range(0)));
+  measure(state, port, kCreditBody, true);
+  const double p99 = state.counters["p99_us"];
+  if (state.range(0) == 0) idleP99 = p99;
+  else if (idleP99 > 0) state.counters["vs_idle_p99"] = p99 / idleP99;
+}
 
 void send(benchmark::State& state, bool groupCommit) {
   BenchGateway& gw = sendGateway(groupCommit);
@@ -229,6 +290,8 @@ void BM_BareSqliteCommitPerRow(benchmark::State& state) {
 BENCHMARK(BM_BareServerFixedBody)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
 BENCHMARK(BM_CreditQuery)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
 BENCHMARK(BM_CreditQueryBesideBare)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
+BENCHMARK(BM_CreditQueryServiceOnly)->Threads(1)->Threads(16)->UseRealTime();
+BENCHMARK(BM_CreditQueryP99)->Arg(0)->Arg(200)->UseRealTime();
 BENCHMARK(BM_CreditQueryNewConnection)->Threads(1)->Threads(16)->UseRealTime();
 BENCHMARK(BM_BareSqliteCommitPerRow)->UseRealTime();
 BENCHMARK(BM_Send_FlushPerCommit)->Threads(1)->Threads(16)->UseRealTime();

@@ -7,6 +7,9 @@
 #include "test_certificate.h"
 #include "wininet/wininet.h"
 
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <ostream>
 
 namespace quorvel {
@@ -110,6 +113,61 @@ TEST_F(CertificateQuestionTest, ASendAsksOnceAndTheQuietRefreshAfterItNever) {
   EXPECT_TRUE(requestsFor(server, "getCredits").empty());
   EXPECT_EQ(form->credits, "5");
   EXPECT_EQ(sentItems().size(), 1u);
+}
+
+// ---- the bundled gateway serving HTTPS ----
+
+class HttpsGatewayTest : public GatewayTest {
+protected:
+  void SetUp() override {
+    GatewayTest::SetUp();
+    certFile = dataHome.filePath("gateway-cert.pem").toStdString();
+    const std::string keyFile = dataHome.filePath("gateway-key.pem").toStdString();
+    std::ofstream(certFile) << selfSigned()->certificatePem;
+    std::ofstream(keyFile) << selfSigned()->keyPem;
+    gateway::EmbeddedOptions options;
+    options.cost = gateway::HashCost{10, 8, 1};
+    options.tlsCertFile = certFile;
+    options.tlsKeyFile = keyFile;
+    gateway = std::make_unique<gateway::EmbeddedGateway>(dataHome.filePath("gateway.sqlite").toStdString(), options);
+    url = "https://localhost:" + std::to_string(gateway->port());
+    useServer(url);
+    form->credits = "100";
+  }
+  void TearDown() override {
+    ::unsetenv("SSL_CERT_FILE");
+    gateway.reset();
+    GatewayTest::TearDown();
+  }
+  const std::string question = certificateQuestion(wininet::ERROR_INTERNET_INVALID_CA);
+  std::string certFile, url;
+  std::unique_ptr<gateway::EmbeddedGateway> gateway;
+};
+
+// The certificate's own authority, trusted by the test as an operator's
+// private authority would be: the send goes through without a question.
+// Disabled until the WinINet layer takes SSL_CERT_FILE: libcurl does not
+// read it by itself, and the layer passes no CA bundle of its own.
+TEST_F(HttpsGatewayTest, DISABLED_TrustedAuthoritySendsWithoutAsking) {
+  ::setenv("SSL_CERT_FILE", certFile.c_str(), 1);
+  form->sendSMS("+3630", "Hi");
+  EXPECT_TRUE(form->boxes.empty()) << (form->boxes.empty() ? "" : form->boxes[0].text);
+  EXPECT_EQ(gateway->store().messageCount(), 1);
+}
+
+TEST_F(HttpsGatewayTest, UntrustedCertificateGoesThroughTheQuestion) {
+  struct Case {
+    MsgResult answer;
+    int filed;
+  } cases[] = {{MsgResult::no, 0}, {MsgResult::yes, 1}};
+  for (const Case& c : cases) {
+    form->boxes.clear();
+    form->boxAnswer = c.answer;
+    form->sendSMS("+3630", "Hi");
+    ASSERT_FALSE(form->boxes.empty());
+    EXPECT_EQ(form->boxes[0].text, question);
+    EXPECT_EQ(gateway->store().messageCount(), c.filed);
+  }
 }
 
 } // namespace

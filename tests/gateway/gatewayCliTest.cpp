@@ -177,6 +177,26 @@ TEST(GatewayCli, ManagesAccountsAndShowsMessages) {
   EXPECT_TRUE(verifyPassword("new", GatewayStore(db).findAccount("ann")->passwordHash));
 }
 
+// Passwords travel in every request: plain HTTP leaves the machine only when asked for.
+TEST(GatewayCli, PlainHttpBeyondLoopbackNeedsToBeAskedFor) {
+  test::TempDir dir;
+  const std::string db = dir.file("gateway.sqlite");
+  for (const char* host : {"0.0.0.0:0", "[::]:0", "192.0.2.7:0"}) {
+    const CliResult r = runCli({"serve", "--listen", host, "--db", db});
+    EXPECT_EQ(r.status, 1) << host;
+    EXPECT_TRUE(contains(r.err, "refusing to serve plain HTTP")) << r.err;
+    EXPECT_TRUE(contains(r.err, "password")) << r.err;
+    EXPECT_TRUE(contains(r.err, "--tls-cert FILE --tls-key FILE")) << r.err;
+    EXPECT_TRUE(contains(r.err, "--plain-http")) << r.err;
+  }
+  const CliResult half = runCli({"serve", "--tls-cert", dir.file("c.pem"), "--db", db});
+  EXPECT_EQ(half.status, 2);
+  EXPECT_TRUE(contains(half.err, "--tls-cert and --tls-key go together")) << half.err;
+  const CliResult valued = runCli({"serve", "--plain-http=yes", "--db", db});
+  EXPECT_EQ(valued.status, 2);
+  EXPECT_TRUE(contains(valued.err, "--plain-http takes no value")) << valued.err;
+}
+
 // The program as the composer's tests and the run script use it.
 TEST(GatewayProgram, ServesOnAFreePortAndStopsOnRequest) {
   test::TempDir dir;

@@ -213,7 +213,10 @@ TEST(Delivery, ReportOvertakingTheHandOverAnswerIsKept) {
   EXPECT_EQ(m.upstreamStatus, "Kannel report 1: DELIVRD");
 }
 
-TEST(Delivery, KannelDownWaitsAndGoesLater) {
+// A refused connection is an unreachable Kannel: the real client says so,
+// the queue pauses without spending the message's attempts, and the message
+// goes once Kannel is back.
+TEST(Delivery, KannelDownPausesTheQueueAndGoesLater) {
   Bench b;
   std::string url;
   {
@@ -221,16 +224,17 @@ TEST(Delivery, KannelDownWaitsAndGoesLater) {
     url = gone.url();
   }
   const auto id = b.accept("later");
-  EXPECT_EQ(b.worker(kannelAt(url)).runDue(), 0u);
+  auto down = b.worker(kannelAt(url));
+  EXPECT_EQ(down.runDue(), 0u);
+  EXPECT_EQ(down.pausedUntil(), b.now + 10);
   EXPECT_EQ(b.outbox->state(id), "queued");
-  EXPECT_NE(b.store->messages(std::nullopt, 1).at(0).upstreamStatus.find("Kannel http://127.0.0.1:"),
-            std::string::npos);
+  EXPECT_EQ(b.outbox->due(INT64_MAX, 1).at(0).attempts, 0);
+  const std::string said = b.store->messages(std::nullopt, 1).at(0).upstreamStatus;
+  EXPECT_NE(said.find("Kannel http://127.0.0.1:"), std::string::npos) << said;
+  EXPECT_NE(said.find("the queue waits 10 s"), std::string::npos) << said;
 
   FakeSendsms kannel;
   auto worker = b.worker(kannelAt(kannel.url()));
-  b.now += 9;
-  EXPECT_EQ(worker.runDue(), 0u);  // the back-off is not over yet
-  b.now += 1;
   EXPECT_EQ(worker.runDue(), 1u);
   EXPECT_EQ(kannel.count(), 1u);
   EXPECT_EQ(b.outbox->state(id), "handed over");

@@ -47,7 +47,9 @@ TEST(GatewayForm, PiecesReadLikeTheWholeBody) {
       const bool good = reader.finish();
       const auto whole = parseForm(body);
       ASSERT_EQ(good, whole.has_value()) << body << " in pieces of " << size;
-      if (good) EXPECT_EQ(fields, *whole) << body << " in pieces of " << size;
+      if (good) {
+        EXPECT_EQ(fields, *whole) << body << " in pieces of " << size;
+      }
     }
   }
   EXPECT_EQ(*parseForm("a=1\r\n&b=\r\n2\r\n\r\n"), (std::vector<FormField>{{"a", "1\r\n"}, {"b", "\r\n2"}}));
@@ -128,6 +130,11 @@ TEST(GatewayRequest, SignsInAsSoonAsTheCredentialsAreRead) {
   reader.feed("login=ann&pass");
   EXPECT_EQ(check.calls, 0);
   reader.feed("word=s%3Dcret&");
+  // The check may block, so the caller runs it when it chooses.
+  EXPECT_TRUE(reader.signInPending());
+  EXPECT_EQ(check.calls, 0);
+  reader.signIn();
+  EXPECT_FALSE(reader.signInPending());
   EXPECT_EQ(check.calls, 1);
   EXPECT_EQ(check.login, "ann");
   EXPECT_EQ(check.password, "s=cret");
@@ -144,6 +151,43 @@ TEST(GatewayRequest, SignsInAsSoonAsTheCredentialsAreRead) {
   form.feed("action=registerGUI&login=ann&password=s");
   EXPECT_TRUE(std::holds_alternative<AccountPageRequest>(std::get<ParsedRequest>(form.finish()).action));
   EXPECT_EQ(pageCheck.calls, 1);
+}
+
+// What comes in the same piece after the credentials waits for their check:
+// read once it accepts them, dropped when it refuses them. A feed() or the
+// finish() runs a check the caller did not run.
+TEST(GatewayRequest, ThePieceAfterTheCredentialsWaitsForTheirCheck) {
+  const std::string body = "login=ann&password=s&action=sendMessages&recepient0=1&messageData0=x&messageCount=";
+  for (const bool accept : {true, false}) {
+    for (const bool callerRunsIt : {true, false}) {
+      SCOPED_TRACE(std::string(accept ? "accepted" : "refused") + (callerRunsIt ? ", run by the caller" : ""));
+      auto owned = std::make_unique<RecordingCheck>(accept);
+      RecordingCheck& check = *owned;
+      RequestReader reader(std::move(owned));
+      reader.feed(body);
+      EXPECT_TRUE(reader.signInPending());
+      if (callerRunsIt) reader.signIn();
+      reader.feed("1");
+      EXPECT_EQ(check.calls, 1);
+      auto parsed = reader.finish();
+      if (!accept) {
+        ASSERT_TRUE(std::holds_alternative<RequestError>(parsed));
+        continue;
+      }
+      ASSERT_TRUE(std::holds_alternative<ParsedRequest>(parsed));
+      const auto* send = std::get_if<SendRequest>(&std::get<ParsedRequest>(parsed).action);
+      ASSERT_TRUE(send);
+      ASSERT_EQ(send->items.size(), 1u);
+      EXPECT_EQ(send->items[0].text, "x");
+    }
+  }
+  // Credentials in the last field are checked by finish().
+  auto owned = std::make_unique<RecordingCheck>(true);
+  RecordingCheck& check = *owned;
+  RequestReader reader(std::move(owned));
+  reader.feed("action=getCredits&t=1&login=ann&password=s");
+  EXPECT_TRUE(std::holds_alternative<ParsedRequest>(reader.finish()));
+  EXPECT_EQ(check.calls, 1);
 }
 
 // Refused credentials end the reading: the rest of the body is only drained

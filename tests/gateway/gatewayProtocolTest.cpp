@@ -375,7 +375,9 @@ TEST_F(GatewayProtocol, AnswersToHostileInputAreWellFormedXml) {
       store.setBalance("ann", Balance{false, 5});
       const Answer a = post(body);
       ASSERT_EQ(a.contentType.rfind("text/", 0), 0u);
-      if (a.contentType.rfind("text/xml", 0) == 0) EXPECT_EQ(test::xmlFault(a.body), "") << body << "\n" << a.body;
+      if (a.contentType.rfind("text/xml", 0) == 0) {
+        EXPECT_EQ(test::xmlFault(a.body), "") << body << "\n" << a.body;
+      }
     }
   }
 }

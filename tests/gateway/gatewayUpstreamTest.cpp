@@ -95,7 +95,7 @@ TEST(Upstream, RefusedSettings) {
       {{"upstream", "set", "kannel", "--user", "u", "--password", "p"}, 2, "missing --url"},
       {{"upstream", "set", "kannel", "--url", "http://k", "--password", "p"}, 2, "missing --user"},
       {{"upstream", "set", "kannel", "--url", "http://k", "--user", "u"}, 2, "missing --password"},
-      {{"upstream", "set", "kannel", "--url", "https://k", "--user", "u", "--password", "p"}, 1, "http://"},
+      {{"upstream", "set", "kannel", "--url", "ftp://k", "--user", "u", "--password", "p"}, 1, "http:// or https://"},
       {{"upstream", "set", "kannel", "--url", "http://k", "--user", "u", "--password", "p", "--from", "a\nb"}, 1,
        "line break"},
       {{"upstream", "set", "smpp"}, 2, "\"store\" or \"kannel\""},

@@ -64,13 +64,13 @@ fi
 # Exactly the important appointment's text, to the notification number.
 messages=$("$gateway" messages --db "$work/gateway.sqlite")
 echo "$messages"
-expected='+36201234567	accepted	March 05 (Friday), 14:30-15:00 Review (Room 2)  Review'
+expected='+36201234567	accepted	1	1	March 05 (Friday), 14:30-15:00 Review (Room 2)  Review'
 count=$(printf '%s\n' "$messages" | tail -n +2 | wc -l)
 if [ "$count" -ne 1 ]; then
   echo "FAILED: $count messages at the gateway, expected 1" >&2
   exit 1
 fi
-line=$(printf '%s\n' "$messages" | tail -n 1 | cut -f4-6)
+line=$(printf '%s\n' "$messages" | tail -n 1 | cut -f4-8)
 if [ "$line" != "$expected" ]; then
   printf 'FAILED: the reminder text\nexpected: %s\nactual:   %s\n' "$expected" "$line" >&2
   exit 1
