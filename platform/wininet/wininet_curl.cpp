@@ -110,7 +110,8 @@ struct Transfer {
   void onHeaderOut(const char* data, size_t length);
   void onBodyOut(size_t length);
   void onRequestSent();
-  void onHeaderLine(const char* data, size_t length);
+  bool onHeaderLine(const char* data, size_t length);
+  DWORD redirectRefusal(int status, const std::string& from, const std::string& to) const;
   size_t onBody(const char* data, size_t length);
 
   RequestHandle& req;
@@ -143,6 +144,7 @@ struct Transfer {
 
   bool done = false;
   DWORD error = ERROR_SUCCESS;
+  DWORD refusal = ERROR_SUCCESS; // a redirect this layer would not follow
 };
 
 void SessionDeleter::operator()(Session* s) const { delete s; }
@@ -156,8 +158,26 @@ namespace {
 // ---- libcurl callbacks: each hands over to the transfer or session ----
 
 size_t headerCallback(char* data, size_t size, size_t count, void* user) {
-  static_cast<Transfer*>(user)->onHeaderLine(data, size * count);
-  return size * count;
+  // Anything but the full count makes libcurl stop the transfer.
+  return static_cast<Transfer*>(user)->onHeaderLine(data, size * count) ? size * count : 0;
+}
+
+// "scheme://host:port" of an absolute URL, lower case as libcurl gives it.
+std::string originOf(const std::string& url) {
+  std::string origin;
+  if (CURLU* u = curl_url()) {
+    char *scheme = nullptr, *host = nullptr, *port = nullptr;
+    if (curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK)
+      origin = std::string(scheme) + "://" + host + ":" + port;
+    curl_free(scheme);
+    curl_free(host);
+    curl_free(port);
+    curl_url_cleanup(u);
+  }
+  return origin;
 }
 
 size_t writeCallback(char* data, size_t size, size_t count, void* user) {
@@ -403,14 +423,28 @@ void Transfer::onRequestSent() {
   req.notify(INTERNET_STATUS_RECEIVING_RESPONSE);
 }
 
-void Transfer::onHeaderLine(const char* data, size_t length) {
+// WinINet's own refusals among redirects: from https to http (unless the
+// request's flags allow it), and a 307 or 308 that would send the body
+// (a password, say) to another origin.
+DWORD Transfer::redirectRefusal(int status, const std::string& from, const std::string& to) const {
+  const auto schemeIs = [](const std::string& url, const char* scheme) {
+    return url.compare(0, std::strlen(scheme), scheme) == 0;
+  };
+  if (schemeIs(from, "https:") && schemeIs(to, "http:") && !(req.flags & INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP))
+    return ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+  if ((status == 307 || status == 308) && !body.empty() && originOf(from) != originOf(to))
+    return ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION;
+  return ERROR_SUCCESS;
+}
+
+bool Transfer::onHeaderLine(const char* data, size_t length) {
   lastActivity = Clock::now();
   while (length && (data[length - 1] == '\n' || data[length - 1] == '\r')) --length;
   const std::string_view line(data, length);
   if (line.substr(0, 5) == "HTTP/") block.clear();
   if (!line.empty()) {
     block.append(line).append("\r\n");
-    return;
+    return true;
   }
   // The blank line that ends a header block.
   block += "\r\n";
@@ -419,7 +453,7 @@ void Transfer::onHeaderLine(const char* data, size_t length) {
   if (status >= 100 && status < 200 && status != 101) {
     req.notify(INTERNET_STATUS_INTERMEDIATE_RESPONSE);
     block.clear();
-    return;
+    return true;
   }
   if (!(req.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) && isFollowedStatus(status) &&
       findHeader(block, "Location", 0, location) && redirects < kMaxRedirects) {
@@ -437,14 +471,17 @@ void Transfer::onHeaderLine(const char* data, size_t length) {
       curl_free(resolved);
       curl_url_cleanup(u);
     }
+    refusal = redirectRefusal(status, current ? current : "", target);
+    if (refusal != ERROR_SUCCESS) return false;
     req.notifyText(INTERNET_STATUS_REDIRECT, target);
     block.clear();
-    return;
+    return true;
   }
   finalHeaders = block;
   headersDone = true;
   const DWORD bytes = static_cast<DWORD>(block.size());
   req.notify(INTERNET_STATUS_RESPONSE_RECEIVED, &bytes, sizeof bytes);
+  return true;
 }
 
 size_t Transfer::onBody(const char* data, size_t length) {
@@ -472,7 +509,7 @@ void Transfer::finish(CURLcode result) {
   detach();
   long osError = 0;
   curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
-  error = mapCurlError(result, osError, session.tls);
+  error = refusal != ERROR_SUCCESS ? refusal : mapCurlError(result, osError, session.tls);
 }
 
 static void collectFinished(CURLM* multi) {
@@ -491,6 +528,10 @@ void Transfer::drive(Ready ready) {
   // Time spent while nobody asked for data does not count as waiting.
   lastActivity = Clock::now();
   while (!done && !ready()) {
+    if (req.closed) {
+      finish(CURLE_ABORTED_BY_CALLBACK);
+      break;
+    }
     if (paused && unread() < kPauseAt) {
       paused = false;
       curl_easy_pause(easy, CURLPAUSE_CONT);
@@ -523,8 +564,33 @@ bool curlReady() {
   return ready;
 }
 
+namespace {
+
+// Marks a send or read under way, so that closing the handle cancels it
+// rather than freeing what it works on; false when the handle was closed.
+class Driving {
+public:
+  explicit Driving(RequestHandle& r) : req_(r) { req_.driving = true; }
+  ~Driving() { req_.driving = false; }
+  bool cancelled() const { return req_.closed; }
+
+private:
+  RequestHandle& req_;
+};
+
+} // namespace
+
+void curlCancel(RequestHandle& req) {
+  if (void* multi = req.wakeup.load()) curl_multi_wakeup(static_cast<CURLM*>(multi));
+}
+
 bool curlSendRequest(RequestHandle& req, const char* headers, DWORD headersLength,
                      const void* body, DWORD bodyLength) {
+  const Driving driving(req);
+  if (driving.cancelled()) {
+    SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+    return false;
+  }
   ConnectHandle& conn = req.connection();
   req.transfer.reset();
   req.sent = false;
@@ -535,6 +601,7 @@ bool curlSendRequest(RequestHandle& req, const char* headers, DWORD headersLengt
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
+  req.wakeup = conn.session->multi;
   std::unique_ptr<Transfer, TransferDeleter> owned(new Transfer(req, *conn.session));
   Transfer& t = *owned;
   if (const DWORD err = t.setup(headers, headersLength, body, bodyLength)) {
@@ -562,6 +629,11 @@ bool curlSendRequest(RequestHandle& req, const char* headers, DWORD headersLengt
 }
 
 bool curlReadFile(RequestHandle& req, void* buffer, DWORD toRead, DWORD* read) {
+  const Driving driving(req);
+  if (driving.cancelled()) {
+    SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+    return false;
+  }
   Transfer* t = req.transfer.get();
   if (!t) {
     SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);

@@ -12,5 +12,7 @@ bool curlSendRequest(RequestHandle& request, const char* headers, DWORD headersL
                      const void* body, DWORD bodyLength);
 /// Hands out what has arrived of the body, waiting only when nothing has.
 bool curlReadFile(RequestHandle& request, void* buffer, DWORD toRead, DWORD* read);
+/// Wakes the send or read under way on \p request, which then sees it closed.
+void curlCancel(RequestHandle& request);
 
 } // namespace quorvel::wininet::detail

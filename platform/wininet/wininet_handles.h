@@ -95,6 +95,13 @@ struct RequestHandle : Handle {
   std::string requestHeaders;  // raw, CR LF line ends, blank line at the end
   std::string responseHeaders; // likewise, of the final response
   std::unique_ptr<Transfer, TransferDeleter> transfer;
+  // Closing the handle while a send or read on it runs (from another thread,
+  // or from its status callback) cancels that call, as in WinINet: the call
+  // fails with ERROR_INTERNET_OPERATION_CANCELLED and the transfer goes
+  // with the handle's last reference.
+  std::atomic<bool> driving{false}; // a send or read is under way
+  std::atomic<bool> closed{false};
+  std::atomic<void*> wakeup{nullptr}; // the libcurl multi handle that call waits on
 };
 
 /// Registers \p h and returns the value that names it.

@@ -179,8 +179,12 @@ bool closeHandle(HINTERNET h) {
     handle->notify(INTERNET_STATUS_HANDLE_CLOSING, &handle->value, sizeof handle->value);
   // A request's transfer ends here, so any closing of its connection is
   // reported within this call.
-  if (handle->kind == INTERNET_HANDLE_TYPE_HTTP_REQUEST)
-    static_cast<RequestHandle&>(*handle).transfer.reset();
+  if (handle->kind == INTERNET_HANDLE_TYPE_HTTP_REQUEST) {
+    auto& req = static_cast<RequestHandle&>(*handle);
+    req.closed = true;
+    if (req.driving) curlCancel(req);
+    else req.transfer.reset();
+  }
   SetLastError(ERROR_SUCCESS);
   return true;
 }

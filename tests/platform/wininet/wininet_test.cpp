@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -236,6 +237,85 @@ TEST_F(WinInetTest, RedirectIsFollowedAndAnnounced) {
                                [](const Event& e) { return e.status == INTERNET_STATUS_REDIRECT; });
   ASSERT_NE(redirect, events().end());
   EXPECT_EQ(redirect->text, server.origin() + "/new");
+}
+
+// A 307 or 308 sends the body again: to its own origin it is followed, to
+// another one it needs the user's confirmation and nothing goes there.
+TEST_F(WinInetTest, BodyIsSentOnAfterA307OnlyToTheSameOrigin) {
+  CannedServer elsewhere([](const ReceivedRequest&) { return reply(200, "elsewhere"); });
+  struct Case {
+    int status;
+    bool sameOrigin;
+  } cases[] = {{307, true}, {307, false}, {308, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.status) + (c.sameOrigin ? " same origin" : " other origin"));
+    const std::string target = (c.sameOrigin ? std::string() : elsewhere.origin()) + "/new";
+    CannedServer server([&](const ReceivedRequest& r) {
+      if (r.requestLine() == "POST /old HTTP/1.1")
+        return reply(c.status, "moved", "Location: " + target + "\r\n");
+      return reply(200, "new place");
+    });
+    const size_t before = elsewhere.requests().size();
+    Exchange x("127.0.0.1", server.port(), "POST", "/old");
+    if (c.sameOrigin) {
+      ASSERT_TRUE(x.send("", "password=secret"));
+      EXPECT_EQ(x.readAll(), "new place");
+      ASSERT_EQ(server.requests().size(), 2u);
+      EXPECT_EQ(server.requests()[1].body, "password=secret");
+    } else {
+      EXPECT_FALSE(x.send("", "password=secret"));
+      EXPECT_EQ(GetLastError(), ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION);
+      EXPECT_EQ(elsewhere.requests().size(), before);
+    }
+  }
+}
+
+// Tells, once, that a read began to wait for the network.
+std::atomic<std::promise<void>*> readWaiting{nullptr};
+void signalReadWaiting(HINTERNET, DWORD_PTR, DWORD status, void*, DWORD) {
+  if (status != INTERNET_STATUS_RECEIVING_RESPONSE) return;
+  if (std::promise<void>* p = readWaiting.exchange(nullptr)) p->set_value();
+}
+
+// Closing a request handle while another thread waits in a call on it
+// cancels that call, as WinINet does: the way to stop a request in time.
+TEST_F(WinInetTest, ClosingTheHandleCancelsTheCallUnderWay) {
+  HeldBack held;
+  CannedServer server([&](const ReceivedRequest&) { return held.reply("part|rest", 5); });
+  ReleaseOnExit releaseOnExit{held};
+  for (const bool inRead : {false, true}) {
+    SCOPED_TRACE(inRead ? "in a read" : "in the send");
+    CannedServer silent([](const ReceivedRequest&) {
+      CannedReply r;
+      r.silent = true;
+      return r;
+    });
+    Exchange x("127.0.0.1", inRead ? server.port() : silent.port(), "GET", "/");
+    std::promise<DWORD> failed;
+    std::thread caller;
+    if (inRead) {
+      ASSERT_TRUE(x.send());
+      char buffer[64];
+      DWORD n = 0;
+      ASSERT_TRUE(InternetReadFile(x.request, buffer, 5, &n));
+      std::promise<void> waiting;
+      readWaiting = &waiting;
+      InternetSetStatusCallback(x.request, &signalReadWaiting);
+      caller = std::thread([&] {
+        DWORD got = 0;
+        const bool ok = InternetReadFile(x.request, buffer, sizeof buffer, &got);
+        failed.set_value(ok ? 0 : GetLastError());
+      });
+      waiting.get_future().wait();
+    } else {
+      caller = std::thread([&] { failed.set_value(HttpSendRequestA(x.request, nullptr, 0, nullptr, 0) ? 0 : GetLastError()); });
+      silent.waitForRequests(1);
+    }
+    EXPECT_TRUE(InternetCloseHandle(x.request));
+    caller.join();
+    EXPECT_EQ(failed.get_future().get(), ERROR_INTERNET_OPERATION_CANCELLED);
+    x.request = nullptr;
+  }
 }
 
 // ---- failures ----

@@ -88,6 +88,26 @@ TEST(WinInetTlsTest, ServerAskingForAClientCertificateNeedsTheGoAhead) {
   EXPECT_EQ(x.readAll(), "secret");
 }
 
+// From https to http only when the request's flags allow it.
+TEST(WinInetTlsTest, RedirectToPlainHttpIsRefusedUnlessAllowed) {
+  CannedServer plain([](const ReceivedRequest&) { return reply(200, "in the clear"); });
+  const TestCertificate& cert = certificate(Validity::current);
+  CannedServer server([&](const ReceivedRequest&) { return reply(302, "moved", "Location: " + plain.origin() + "/\r\n"); },
+                      TlsSetup{cert.certificatePem, cert.keyPem});
+  for (const DWORD allow : {0u, INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP}) {
+    Exchange x("localhost", server.port(), "GET", "/", INTERNET_FLAG_SECURE | allow);
+    x.setOption(INTERNET_OPTION_SECURITY_FLAGS, SECURITY_FLAG_SECURE | kCa);
+    if (allow) {
+      ASSERT_TRUE(x.send()) << GetLastError();
+      EXPECT_EQ(x.readAll(), "in the clear");
+    } else {
+      EXPECT_FALSE(x.send());
+      EXPECT_EQ(GetLastError(), ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+      EXPECT_EQ(plain.requests().size(), 0u);
+    }
+  }
+}
+
 TEST(WinInetTlsTest, AcceptingTheDialogLetsTheResentRequestThrough) {
   const TestCertificate& cert = certificate(Validity::current);
   CannedServer server(okResponder(), TlsSetup{cert.certificatePem, cert.keyPem});
