@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string_view>
@@ -320,6 +321,10 @@ DWORD Transfer::setup(const char* headers, DWORD headersLength, const void* data
   session.tls.withoutClientCert = req.withoutClientCert;
   session.tls.clearVerdict();
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  // The machine's trusted authorities, as OpenSSL's own variables name them
+  // (an operator's private authority, say); libcurl reads neither by itself.
+  if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) curl_easy_setopt(easy, CURLOPT_CAINFO, file);
+  if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
                    (req.securityFlags & SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
   // A resumed session would skip the checks, so every connection shakes hands in full.

@@ -1,6 +1,7 @@
 // Blocking HTTP/HTTPS client over WinINet: one request per call, body handed back as a string.
 #include "http/unHTTPClient.h"
 
+#include "http/unRequestDeadline.h"
 #include "util/unStrings.h"
 
 #include <algorithm>
@@ -29,6 +30,18 @@ constexpr int kChunksPerProgressLine = 100; // a line after every 101 chunks
 // Content-Length costs nothing, an honest one ends in one buffer of its size.
 constexpr size_t kFirstBodyRoom = 64u << 10;
 constexpr const char* kOutOfMemory = "ERROR_NOT_ENOUGH_MEMORY";
+
+// An answer longer than the client takes: it is refused unread.
+struct AnswerTooLarge {
+  size_t limit;
+};
+
+std::string tooLargeText(size_t limit) {
+  const bool mebibytes = limit >= (1u << 20) && limit % (1u << 20) == 0;
+  return "The answer is larger than " +
+         (mebibytes ? std::to_string(limit >> 20) + " MiB" : std::to_string(limit) + " bytes") +
+         "; it was not read";
+}
 
 /// A failure's text that is never empty: the code's name, or "Error " + code.
 std::string failureText(DWORD code) {
@@ -86,6 +99,7 @@ struct TkaHTTPClient::SendState {
   std::vector<DWORD> dialogShown; // codes the dialog was shown for in this request
   bool withoutClientCert = false; // already resent without a client certificate
   void* dialogData = nullptr;
+  TRequestDeadline* deadline = nullptr;
   std::string firstLine;          // the "Download error" line of the last failure
 };
 
@@ -169,6 +183,12 @@ void TkaHTTPClient::startRequest() {
     emptyStream(AResponseStream);
     FRoom = 0;
     errormessage = kOutOfMemory;
+    errorcode = static_cast<int32_t>(ERROR_NOT_ENOUGH_MEMORY);
+    report(downloadErrorLine(ERROR_NOT_ENOUGH_MEMORY, errormessage));
+  } catch (const AnswerTooLarge& e) {
+    emptyStream(AResponseStream);
+    FRoom = 0;
+    errormessage = tooLargeText(e.limit);
     errorcode = static_cast<int32_t>(ERROR_NOT_ENOUGH_MEMORY);
     report(downloadErrorLine(ERROR_NOT_ENOUGH_MEMORY, errormessage));
   }
@@ -266,16 +286,34 @@ void TkaHTTPClient::sendAndRead(const std::string& url, const std::string& objec
 
   SendState state;
   state.secure = secure;
-  bool retry = true;
-  while (retry) {
-    retry = false;
-    if (HttpSendRequestA(hRequest, headerBlock.empty() ? nullptr : headerBlock.c_str(),
-                         static_cast<DWORD>(headerBlock.size()), body.empty() ? nullptr : body.data(),
-                         static_cast<DWORD>(body.size())))
-      readResponse(url);
-    else
-      retry = sendFailed(state);
+  {
+    TRequestDeadline deadline(hRequest, totalTimeOut);
+    state.deadline = &deadline;
+    try {
+      bool retry = true;
+      while (retry) {
+        retry = false;
+        if (HttpSendRequestA(hRequest, headerBlock.empty() ? nullptr : headerBlock.c_str(),
+                             static_cast<DWORD>(headerBlock.size()), body.empty() ? nullptr : body.data(),
+                             static_cast<DWORD>(body.size())))
+          readResponse(url);
+        else
+          retry = sendFailed(state);
+      }
+    } catch (...) {
+      if (deadline.passed()) hRequest = nullptr;
+      throw;
+    }
+    if (!deadline.passed()) return;
   }
+  // The watch closed the request handle; whatever arrived is not the answer.
+  hRequest = nullptr;
+  emptyStream(AResponseStream);
+  FRoom = 0;
+  lastok = false;
+  errormessage = "The request took longer than " + std::to_string(totalTimeOut) + " s in all and was stopped";
+  errorcode = static_cast<int32_t>(ERROR_INTERNET_TIMEOUT);
+  report(downloadErrorLine(ERROR_INTERNET_TIMEOUT, errormessage));
 }
 
 // ---- send failures ----
@@ -328,11 +366,13 @@ bool TkaHTTPClient::showErrorDialog(SendState& state, DWORD error) {
     return false;
   }
   state.dialogShown.push_back(error);
+  if (state.deadline) state.deadline->hold();
   const DWORD answer = InternetErrorDlg(GetDesktopWindow(), hRequest, error,
                                         FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                             FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                             FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
                                         &state.dialogData);
+  if (state.deadline) state.deadline->resume();
   if (answer == ERROR_CANCELLED) {
     giveUp(state, error);
     return false;
@@ -402,6 +442,7 @@ void TkaHTTPClient::countChunk(int32_t contentLength, bool withPercentage) {
 
 void TkaHTTPClient::appendBody(const char* data, size_t count, int32_t contentLength) {
   const size_t needed = static_cast<size_t>(FTotal) + count;
+  if (needed > maxResponseSize) throw AnswerTooLarge{maxResponseSize};
   if (needed > FRoom) {
     size_t room = std::max({needed, 2 * FRoom, kFirstBodyRoom});
     if (contentLength > 0 && static_cast<size_t>(contentLength) >= needed)
@@ -421,6 +462,7 @@ void TkaHTTPClient::appendBody(const char* data, size_t count, int32_t contentLe
 }
 
 void TkaHTTPClient::readKnownLength(int32_t contentLength) {
+  if (contentLength > 0 && static_cast<size_t>(contentLength) > maxResponseSize) throw AnswerTooLarge{maxResponseSize};
   char chunk[kChunkSize];
   DWORD count = kChunkSize;
   while (count >= kChunkSize) {

@@ -71,6 +71,11 @@ public:
   std::vector<std::string> AResponseHeaders; ///< raw response header lines
   std::vector<std::string> ARequestHeaders;  ///< raw request header lines as sent
   int32_t downloadTimeOut = 15;              ///< send and receive time-out, seconds
+  /// Seconds one request may take in all, however slowly the server sends;
+  /// 0: no limit. The time the user spends on a question does not count.
+  int32_t totalTimeOut = 120;
+  /// Bytes an answer may hold; a longer one is refused, unread.
+  size_t maxResponseSize = size_t{64} << 20;
   TprogressReport onReport;
   TDownloadError onDownloadError; ///< called when the request handle cannot be opened
   bool reportwininet = false;     ///< pass status notifications on as progress lines

@@ -146,11 +146,10 @@ protected:
 
 // The certificate's own authority, trusted by the test as an operator's
 // private authority would be: the send goes through without a question.
-// Disabled until the WinINet layer takes SSL_CERT_FILE: libcurl does not
-// read it by itself, and the layer passes no CA bundle of its own.
-TEST_F(HttpsGatewayTest, DISABLED_TrustedAuthoritySendsWithoutAsking) {
+TEST_F(HttpsGatewayTest, TrustedAuthoritySendsWithoutAsking) {
   ::setenv("SSL_CERT_FILE", certFile.c_str(), 1);
   form->sendSMS("+3630", "Hi");
+  ::unsetenv("SSL_CERT_FILE");
   EXPECT_TRUE(form->boxes.empty()) << (form->boxes.empty() ? "" : form->boxes[0].text);
   EXPECT_EQ(gateway->store().messageCount(), 1);
 }

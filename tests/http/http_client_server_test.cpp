@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 
 namespace quorvel {
@@ -149,9 +150,11 @@ TEST_P(AnnouncedLengthTest, ReservesOnlyWhatArrives) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AnnouncedLengthTest,
-    ::testing::Values(AnnouncedCase{"hugeThenClosed", "2000000000", 10, 1 << 20, "ERROR_INTERNET_CONNECTION_ABORTED"},
-                      AnnouncedCase{"hugeThenSomeThenClosed", "2000000000", 300000, 1 << 20,
+    ::testing::Values(AnnouncedCase{"hugeThenClosed", "60000000", 10, 1 << 20, "ERROR_INTERNET_CONNECTION_ABORTED"},
+                      AnnouncedCase{"hugeThenSomeThenClosed", "60000000", 300000, 1 << 20,
                                     "ERROR_INTERNET_CONNECTION_ABORTED"},
+                      AnnouncedCase{"beyondTheLimit", "2000000000", 10, 15,
+                                    "The answer is larger than 64 MiB; it was not read"},
                       AnnouncedCase{"honestAndLarge", "300000", 300000, 300000, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -201,6 +204,51 @@ TEST_F(ServerClientTest, ServerThatNeverAnswersTimesOut) {
   // No dialog is registered: the dialog answers "cancelled", so the failure is recorded at once.
   EXPECT_EQ(linesStarting("Download error"),
             std::vector<std::string>(2, "Download error: 12002 (ERROR_INTERNET_TIMEOUT)"));
+  EXPECT_FALSE(client.lastok);
+}
+
+// An answer beyond the client's limit is refused, announced or not, and
+// nothing of it is handed back; one of exactly the limit is taken.
+TEST_F(ServerClientTest, AnswerLongerThanTheLimitIsRefused) {
+  client.maxResponseSize = 3000;
+  struct Case {
+    size_t size;
+    bool withLength;
+    bool taken;
+  } cases[] = {{3000, true, true}, {3000, false, true}, {3001, true, false}, {100000, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.size) + (c.withLength ? " announced" : " not announced"));
+    CannedServer server([&](const ReceivedRequest&) { return reply(200, binary(c.size), "", c.withLength); });
+    const std::string got = client.getData(server.origin() + "/");
+    if (c.taken) {
+      EXPECT_TRUE(sameBody(got, binary(c.size)));
+      continue;
+    }
+    EXPECT_EQ(got, "");
+    EXPECT_EQ(client.errormessage, "The answer is larger than 3000 bytes; it was not read");
+    EXPECT_EQ(client.errorcode, 8);
+  }
+}
+
+// The idle time-outs restart with every byte; the time in all does not.
+TEST_F(ServerClientTest, RequestIsStoppedWhenItTakesTooLongInAll) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  CannedServer server([&](const ReceivedRequest&) {
+    CannedReply r = reply(200, binary(5000));
+    r.pauseAt = r.head.size() + 2000;
+    r.pause = [released] { released.wait(); };
+    return r;
+  });
+  struct Release {
+    std::promise<void>& p;
+    ~Release() { p.set_value(); }
+  } releaseOnExit{release};
+  client.downloadTimeOut = 60;
+  client.totalTimeOut = 1;
+  EXPECT_EQ(client.getData(server.origin() + "/"), "");
+  EXPECT_EQ(client.errormessage, "The request took longer than 1 s in all and was stopped");
+  EXPECT_EQ(client.errorcode, 12002);
   EXPECT_FALSE(client.lastok);
 }
 
