@@ -139,14 +139,24 @@ struct RequestReader::State {
   }
 
   void signIn() {
-    if (!pending) return;
+    if (pending) signedIn(check->signIn(*login, *password));
+  }
+
+  bool signInAtOnce() {
+    if (!pending) return true;
+    const std::optional<bool> verdict = check->signInAtOnce(*login, *password);
+    if (verdict) signedIn(*verdict);
+    return verdict.has_value();
+  }
+
+  void signedIn(bool accepted) {
     pending = false;
     credentialsRead = true;
     auto fields = std::move(heldFields);
     const std::string bytes = std::move(heldBytes);
     heldFields = {};
     heldBytes = {};
-    if (!check->signIn(*login, *password)) {
+    if (!accepted) {
       refused = true;
       unknown = {};
       return;
@@ -243,6 +253,10 @@ ReadRequest RequestReader::finish() { return state_->finish(); }
 bool RequestReader::signInPending() const { return state_->pending; }
 
 void RequestReader::signIn() { state_->signIn(); }
+
+bool RequestReader::signInAtOnce() { return state_->signInAtOnce(); }
+
+const std::optional<std::string>& RequestReader::action() const { return state_->action; }
 
 std::size_t RequestReader::bytesFed() const { return state_->bytesFed; }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -55,6 +56,9 @@ public:
   /// Called once, as soon as both login and password were read; false
   /// refuses them, and the reader keeps nothing more of the body.
   virtual bool signIn(const std::string& login, const std::string& password) = 0;
+  /// The verdict when it can be given at once, without waiting or hashing
+  /// (a password verified a moment ago); nothing otherwise.
+  virtual std::optional<bool> signInAtOnce(const std::string&, const std::string&) { return std::nullopt; }
 };
 
 /// How many bytes of a body may come before its login and password are both
@@ -90,6 +94,11 @@ public:
   bool signInPending() const;
   /// Runs the pending check, then reads what was held back for it.
   void signIn();
+  /// As signIn() when the check can decide at once; false, with the check
+  /// still pending, when it cannot.
+  bool signInAtOnce();
+  /// The action field as read so far; nothing before it came.
+  const std::optional<std::string>& action() const;
   /// The request in everything fed; call once, at the end of the body.
   ReadRequest finish();
   /// How many bytes were fed, also those only drained.

@@ -35,6 +35,7 @@ struct Request {
   bool tooLarge = false;
   bool broken = false;
   bool stopping = false;  // the gateway stopped while the sign-in waited
+  bool counted = false;   // counted in withService until its answer is sent
   Answer answer;
 };
 
@@ -151,13 +152,20 @@ struct GatewayServer::Impl {
     if (*uploadSize > 0) {
       take(r, std::string_view(upload, *uploadSize));
       *uploadSize = 0;
-      if (r.reader && r.reader->signInPending()) signInAside(c, r);
+      if (r.reader && r.reader->signInPending() && !signInAtOnce(r)) signInAside(c, r);
       return MHD_YES;
     }
     if (r.tooLarge) return queue(c, tooLargeAnswer(options.maxBodyBytes), true);
     if (r.broken) return queue(c, errorAnswer("the gateway ran out of memory, nothing was sent", 500), true);
     if (r.stopping) return queue(c, plainAnswer(503, "The gateway is stopping; try again"), true);
     if (!(r.forService || r.forReport) || r.stage == Request::Stage::Answered) return queue(c, r.answer, false);
+    if (r.forService && r.stage == Request::Stage::Reading) {
+      if (auto quick = service.answerAtOnce(*r.reader, r.client)) {
+        r.reader.reset();
+        r.stage = Request::Stage::Answered;
+        return queue(c, *quick, false);
+      }
+    }
     if (r.stage == Request::Stage::Reading) handOver(c, r);
     return MHD_YES;
   }
@@ -178,6 +186,15 @@ struct GatewayServer::Impl {
     } catch (...) {
       r.broken = true;
       r.reader.reset();
+    }
+  }
+
+  // A sign-in the service can decide without waiting is decided here.
+  static bool signInAtOnce(Request& r) {
+    try {
+      return r.reader->signInAtOnce();
+    } catch (...) {
+      return false;  // the worker tries again, and reports what fails
     }
   }
 
@@ -224,6 +241,7 @@ struct GatewayServer::Impl {
   // so it runs on a worker while the event thread serves everyone else.
   void handOver(MHD_Connection* c, Request& r) {
     r.stage = Request::Stage::WithService;
+    r.counted = true;
     MHD_suspend_connection(c);
     {
       std::lock_guard lock(trackedMutex);
@@ -257,7 +275,7 @@ struct GatewayServer::Impl {
     auto* r = static_cast<Request*>(*context);
     *context = nullptr;
     std::lock_guard lock(self->trackedMutex);
-    if (r && r->stage == Request::Stage::Answered) {
+    if (r && r->counted) {
       --self->withService;
       self->answersSent.notify_all();
     }

@@ -97,6 +97,11 @@ public:
   /// Answers the body fed to \p reader (made by reader() for \p client);
   /// never throws.
   Answer handle(RequestReader& reader, const ClientInfo& client) noexcept;
+  /// As handle(), when the answer needs no wait: the sign-in was decided and
+  /// the action touches nothing durable (a credit query, a refusal). Nothing
+  /// otherwise, with \p reader untouched. The HTTP front answers these on
+  /// its event thread, without a worker's round trip.
+  std::optional<Answer> answerAtOnce(RequestReader& reader, const ClientInfo& client) noexcept;
 
   GatewayStore& store() { return store_; }
   /// The bound on concurrent hashes, with hooks for tests.
@@ -111,6 +116,8 @@ private:
   enum class Check { Right, Wrong, Busy };
 
   SignInResult signIn(const std::string& login, const std::string& password, const ClientInfo& client) noexcept;
+  std::optional<SignInResult> signInAtOnce(const std::string& login, const std::string& password,
+                                           const ClientInfo& client) noexcept;
   SignInResult checkSlowly(std::optional<Account>& account, const std::string& login, const std::string& password,
                            const ClientInfo& client);
   Answer lockedOut(const std::string& login, const ClientInfo& client);

@@ -107,6 +107,13 @@ seconds SignInThrottle::failed(const std::string& client, const std::string& log
   return locked;
 }
 
+bool SignInThrottle::untouched(const std::string& client, const std::string& login) {
+  if (empty()) return true;
+  const Key k = key(client, login);
+  std::lock_guard lock(mutex_);
+  return find(k) == nullptr;
+}
+
 void SignInThrottle::succeeded(const std::string& client, const std::string& login) {
   if (empty()) return;
   const Key k = key(client, login);

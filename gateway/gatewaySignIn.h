@@ -56,6 +56,8 @@ public:
   void succeeded(const std::string& client, const std::string& login);
   /// A reserved check that came to no verdict.
   void released(const std::string& client, const std::string& login);
+  /// True when the pair has no record at all: no failure, no check under way.
+  bool untouched(const std::string& client, const std::string& login);
   /// True once per lock: whether a refusal in it is the first (to be logged).
   bool firstRefusal(const std::string& client, const std::string& login);
 

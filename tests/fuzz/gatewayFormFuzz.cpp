@@ -1,12 +1,15 @@
 // Fuzz target: the gateway's form decoding and request reading.
 // Properties: decoded fields encode back to a body that decodes to the same
 // fields; reading a request never throws and never holds more send items
-// than the body has fields, whatever messageCount says.
+// than the body has fields, whatever messageCount says; a body read in
+// pieces, its sign-in run when the credentials complete or only at the end,
+// reads as the whole body does.
 #include "fuzzInput.h"
 
 #include "gateway/gatewayForm.h"
 #include "gateway/gatewayRequest.h"
 
+#include <memory>
 #include <variant>
 
 using namespace quorvel::gateway;
@@ -56,6 +59,30 @@ void checkRequest(const std::string& body, size_t fieldCount) {
   }
 }
 
+struct AcceptAll : SignInCheck {
+  bool signIn(const std::string&, const std::string&) override { return true; }
+};
+
+// What a read request comes to, as text to compare.
+std::string summary(const ReadRequest& read) {
+  if (const auto* error = std::get_if<RequestError>(&read)) return "error: " + error->message;
+  const ParsedRequest& r = std::get<ParsedRequest>(read);
+  std::string s = r.login + "\n" + r.password + "\n";
+  if (const auto* error = std::get_if<RequestError>(&r.action)) return s + "action error: " + error->message;
+  if (const auto* send = std::get_if<SendRequest>(&r.action))
+    for (const SendItem& item : send->items) s += item.recipient + "=" + item.text + "\n";
+  return s + std::to_string(r.action.index());
+}
+
+std::string readInPieces(const std::string& body, size_t piece, bool signInAtOnce) {
+  RequestReader reader(std::make_unique<AcceptAll>());
+  for (size_t at = 0; at < body.size(); at += piece) {
+    reader.feed(std::string_view(body).substr(at, piece));
+    if (signInAtOnce && reader.signInPending()) reader.signIn();
+  }
+  return summary(reader.finish());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,5 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fields) checkFormRoundTrip(*fields);
   (void)formDecode(body);
   checkRequest(body, fields ? fields->size() : 0);
+  if (!body.empty()) {
+    const std::string whole = readInPieces(body, body.size(), false);
+    const size_t piece = 1 + static_cast<unsigned char>(body[0]) % 64;
+    check(readInPieces(body, piece, true) == whole, "a body in pieces reads as the whole", body);
+    check(readInPieces(body, piece, false) == whole, "a sign-in run late reads as one run at once", body);
+  }
   return 0;
 }

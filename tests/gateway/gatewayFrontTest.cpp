@@ -170,9 +170,14 @@ TEST(GatewayFront, SlowClientsDoNotHoldUpAValidRequest) {
 // Holds the first sign-in that reads the clock until opened; later ones pass.
 class SignInGate {
 public:
+  explicit SignInGate(bool armed = true) : armed_(armed) {}
+  void arm() {
+    std::lock_guard lock(mutex_);
+    armed_ = true;
+  }
   SignInClock::time_point now() {
     std::unique_lock lock(mutex_);
-    if (!taken_) {
+    if (armed_ && !taken_) {
       taken_ = true;
       changed_.notify_all();
       changed_.wait(lock, [this] { return open_; });
@@ -193,7 +198,7 @@ public:
 private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool taken_ = false, open_ = false;
+  bool armed_, taken_ = false, open_ = false;
 };
 
 // A password check may take long (a slow hash, a wait for a slot): the
@@ -214,6 +219,26 @@ TEST(GatewayFront, ASignInUnderWayHoldsUpNoOtherClient) {
   gate.open();
   EXPECT_EQ(other, "100");
   EXPECT_EQ(payload(held.readToClose()), "100");
+}
+
+// A password verified a moment ago is recognised on the event thread, and
+// a credit query answered there: it needs no worker, even when none is free.
+TEST(GatewayFront, ARecognisedCreditQueryNeedsNoWorker) {
+  SignInGate gate(false);
+  SignInOptions signIn;
+  signIn.clock = [&] { return gate.now(); };
+  ServerOptions o;
+  o.threads = 1;
+  Front front(o, signIn);
+  ASSERT_EQ(front.credits(), "100");
+  gate.arm();
+  LoopbackClient wrong(front.port);  // a guess: hashed, on the only worker
+  wrong.send(post("login=nobody&password=guess&action=getCredits&t=1"));
+  ASSERT_TRUE(gate.waitHeld());
+  const std::string other = front.credits();
+  gate.open();
+  EXPECT_EQ(other, "100");
+  EXPECT_EQ(statusLine(wrong.readToClose()).substr(0, 12), "HTTP/1.1 200");  // the login page
 }
 
 TEST(GatewayFront, StopDoesNotWaitForSlowClients) {
