@@ -141,4 +141,24 @@ std::optional<std::vector<FormField>> parseForm(const std::string& body) {
   return fields;
 }
 
+std::size_t unescapeInPlace(char* text) {
+  const auto hex = [](char c) {
+    const char l = static_cast<char>(c | 0x20);
+    return c >= '0' && c <= '9' ? c - '0' : l >= 'a' && l <= 'f' ? l - 'a' + 10 : -1;
+  };
+  char* out = text;
+  for (char* in = text; *in; ++in, ++out) {
+    if (*in == '+') {
+      *out = ' ';
+    } else if (*in == '%' && hex(in[1]) >= 0 && hex(in[2]) >= 0) {
+      *out = static_cast<char>(hex(in[1]) * 16 + hex(in[2]));
+      in += 2;
+    } else {
+      *out = *in;
+    }
+  }
+  *out = '\0';
+  return static_cast<std::size_t>(out - text);
+}
+
 } // namespace quorvel::gateway

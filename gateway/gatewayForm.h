@@ -1,6 +1,7 @@
 // Decoding of application/x-www-form-urlencoded request bodies.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -58,5 +59,10 @@ std::optional<std::vector<FormField>> parseForm(const std::string& body);
 
 /// Decodes one form value; nothing on a malformed "%" escape.
 std::optional<std::string> formDecode(const std::string& text);
+
+/// Decodes the NUL-terminated \p text in place as a URL's query fields are
+/// decoded: "%XX" and "+"; a "%" without two hexadecimal digits stays as it
+/// is. Returns the decoded length (a decoded "%00" is a NUL within it).
+std::size_t unescapeInPlace(char* text);
 
 } // namespace quorvel::gateway

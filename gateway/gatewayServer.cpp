@@ -1,6 +1,7 @@
 // The gateway's HTTP front: POST /kavri goes to the service, everything else is refused.
 #include "gateway/gatewayServer.h"
 
+#include "gateway/gatewayForm.h"
 #include "gateway/gatewayServerLimits.h"
 #include "gateway/gatewaySocket.h"
 #include "gateway/gatewayTls.h"
@@ -48,22 +49,7 @@ struct Tracked {
 };
 
 // Decodes %XX and "+" in the path and the query fields.
-size_t unescape(void*, MHD_Connection*, char* s) {
-  char* out = s;
-  auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1; };
-  for (char* in = s; *in; ++in, ++out) {
-    if (*in == '+') {
-      *out = ' ';
-    } else if (*in == '%' && hex(in[1]) >= 0 && hex(in[2]) >= 0) {
-      *out = static_cast<char>(hex(in[1]) * 16 + hex(in[2]));
-      in += 2;
-    } else {
-      *out = *in;
-    }
-  }
-  *out = '\0';
-  return static_cast<size_t>(out - s);
-}
+size_t unescape(void*, MHD_Connection*, char* s) { return unescapeInPlace(s); }
 
 MHD_Result addField(void* cls, MHD_ValueKind, const char* key, const char* value) {
   static_cast<std::multimap<std::string, std::string>*>(cls)->emplace(key ? key : "", value ? value : "");

@@ -3,7 +3,8 @@
 // fields; reading a request never throws and never holds more send items
 // than the body has fields, whatever messageCount says; a body read in
 // pieces, its sign-in run when the credentials complete or only at the end,
-// reads as the whole body does.
+// reads as the whole body does; a query decoded in place agrees with the
+// form decoding wherever that takes the text.
 #include "fuzzInput.h"
 
 #include "gateway/gatewayForm.h"
@@ -91,6 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fields) checkFormRoundTrip(*fields);
   (void)formDecode(body);
   checkRequest(body, fields ? fields->size() : 0);
+  std::string query = body.substr(0, body.find('\0'));
+  const auto decoded = formDecode(query);
+  query.resize(unescapeInPlace(query.data()));
+  check(!decoded || *decoded == query, "a query decodes as a form value", body);
   if (!body.empty()) {
     const std::string whole = readInPieces(body, body.size(), false);
     const size_t piece = 1 + static_cast<unsigned char>(body[0]) % 64;
