@@ -1,7 +1,11 @@
 // The click sink of a command-bar button: forwards Click to a callback.
 #include "addin/EventSink.h"
 
+#include "addin/Main.h"
 #include "office/officeids.h"
+
+#include <new>
+#include <vector>
 
 namespace quorvel {
 
@@ -9,6 +13,13 @@ using namespace com;
 
 namespace {
 constexpr DISPID kClick = 1;
+
+// The sinks kept for their hosts: never freed, and reachable from here, so
+// held rather than leaked.
+std::vector<TEventSink*>& keptSinks() {
+  static auto* kept = new std::vector<TEventSink*>;
+  return *kept;
+}
 } // namespace
 
 TEventSink::TEventSink(TClickProc ClickProc) : FClickProc(std::move(ClickProc)) {}
@@ -52,9 +63,26 @@ HRESULT TEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* 
   const VARIANT& cancel = pDispParams->rgvarg[0];
   IDispatch* button = ctrl.vt == VT_DISPATCH ? ctrl.pdispVal : nullptr;
   VARIANT_BOOL* flag = cancel.vt == (VT_BYREF | VT_BOOL) ? cancel.pboolVal : nullptr;
-  if (FClickProc)
-    FClickProc(button, flag);
+  // Nothing may be thrown into the host, which would end its process.
+  try {
+    if (FClickProc)
+      FClickProc(button, flag);
+  } catch (...) {
+    return handleSafeCallException(kVaskAddinProgId, office::DIID_CommandBarButtonEvents);
+  }
   return S_OK;
+}
+
+void TEventSink::keepForHost(std::unique_ptr<TEventSink> sink) noexcept {
+  if (!sink)
+    return;
+  TEventSink* kept = sink.release();
+  kept->FClickProc = nullptr;
+  try {
+    keptSinks().push_back(kept);
+  } catch (const std::bad_alloc&) {
+    // Unlisted, but alive all the same.
+  }
 }
 
 } // namespace quorvel

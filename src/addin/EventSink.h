@@ -4,6 +4,7 @@
 #include "com/dispatch.h"
 
 #include <functional>
+#include <memory>
 
 namespace quorvel {
 
@@ -33,12 +34,19 @@ public:
                                              com::UINT cNames, com::LCID lcid,
                                              com::DISPID* rgDispId) override;
   /// Click (dispatch id 1) calls FClickProc with the button and the cancel
-  /// flag; every other id does nothing. Always S_OK; the outputs are never
-  /// written.
+  /// flag; every other id does nothing. S_OK, or the failure result of an
+  /// error the callback throws (with error info, as T's operations give it);
+  /// the outputs are never written.
   com::HRESULT QUORVEL_STDCALL Invoke(com::DISPID dispIdMember, com::REFIID riid, com::LCID lcid,
                                       com::WORD wFlags, com::DISPPARAMS* pDispParams,
                                       com::VARIANT* pVarResult, com::EXCEPINFO* pExcepInfo,
                                       com::UINT* puArgErr) override;
+
+  /// For a sink the host would not let go of (its Unadvise failed): the
+  /// host may still call it, so it is never freed. Its callback is dropped,
+  /// since the callback's target may go, and the sink is held for the rest
+  /// of the process; a Click then does nothing.
+  static void keepForHost(std::unique_ptr<TEventSink> sink) noexcept;
 
 private:
   TClickProc FClickProc;

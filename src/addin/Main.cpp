@@ -51,22 +51,25 @@ HRESULT T::InterfaceSupportsErrorInfo(REFIID riid) {
 
 void T::CommandBarButtonClick(IDispatch*, VARIANT_BOOL*) { showComposer(); }
 
-void T::unsubscribe(const ComPtr<IDispatch>& button, int32_t& cookie) {
-  if (!button || cookie == 0)
-    return;
+HRESULT T::unsubscribe(const ComPtr<IDispatch>& button, int32_t& cookie,
+                       std::unique_ptr<TEventSink>& sink) {
+  if (cookie == 0)
+    return S_OK;
   const HRESULT hr = unadviseSink(button.get(), office::DIID_CommandBarButtonEvents, DWORD(cookie));
   cookie = 0;
-  checkResult(hr);
+  // The host would not let go of the sink and may still call it: it is
+  // kept rather than freed.
+  if (FAILED(hr))
+    TEventSink::keepForHost(std::move(sink));
+  return hr;
 }
 
 void T::dropSinks() {
   // A sink still subscribed is unsubscribed before it goes, whatever the
-  // host answers, so that no connection point keeps a freed sink.
-  for (auto [button, cookie] : {std::pair{&FButton, &FCookie}, std::pair{&FButton2, &FCookie2}}) {
-    if (*button && *cookie != 0)
-      unadviseSink(button->get(), office::DIID_CommandBarButtonEvents, DWORD(*cookie));
-    *cookie = 0;
-  }
+  // host answers; one it would not let go of is kept, so that no connection
+  // point holds a freed sink.
+  unsubscribe(FButton, FCookie, FEventSink);
+  unsubscribe(FButton2, FCookie2, FEventSink2);
   FEventSink.reset();
   FEventSink2.reset();
 }

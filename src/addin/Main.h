@@ -81,7 +81,8 @@ private:
   std::unique_ptr<TEventSink> subscribe(const com::ComPtr<com::IDispatch>& button, int32_t& cookie);
   void beginShutdown();
   void disconnect(ext_DisconnectMode RemoveMode, com::SAFEARRAY** custom);
-  void unsubscribe(const com::ComPtr<com::IDispatch>& button, int32_t& cookie);
+  com::HRESULT unsubscribe(const com::ComPtr<com::IDispatch>& button, int32_t& cookie,
+                           std::unique_ptr<TEventSink>& sink);
   void dropSinks();
   void notifyAppointment(const com::ComPtr<com::IDispatch>& item);
   void notifyTask(const com::ComPtr<com::IDispatch>& item);

@@ -79,8 +79,8 @@ HRESULT T::OnBeginShutdown(SAFEARRAY**) {
 
 void T::beginShutdown() {
   destroyComposer();
-  unsubscribe(FButton, FCookie);
-  unsubscribe(FButton2, FCookie2);
+  checkResult(unsubscribe(FButton, FCookie, FEventSink));
+  checkResult(unsubscribe(FButton2, FCookie2, FEventSink2));
 }
 
 HRESULT T::OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) {

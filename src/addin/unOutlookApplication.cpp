@@ -2,6 +2,7 @@
 // receives its application events.
 #include "addin/unOutlookApplication.h"
 
+#include "addin/Main.h"
 #include "office/officeids.h"
 #include "com/automation.h"
 #include "com/connpoint.h"
@@ -37,10 +38,15 @@ public:
                                  EXCEPINFO*, UINT*) override {
     if (!owner_)
       return S_OK;
-    Variant first;
-    if (params && params->rgvarg && params->cArgs > 0)
-      first = Variant(params->rgvarg[params->cArgs - 1]);
-    owner_->InvokeEvent(id, first);
+    // Nothing may be thrown into Outlook, which would end its process.
+    try {
+      Variant first;
+      if (params && params->rgvarg && params->cArgs > 0)
+        first = Variant(params->rgvarg[params->cArgs - 1]);
+      owner_->InvokeEvent(id, first);
+    } catch (...) {
+      return handleSafeCallException(kVaskAddinProgId, office::DIID_ApplicationEvents);
+    }
     return S_OK;
   }
 

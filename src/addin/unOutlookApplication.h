@@ -46,7 +46,8 @@ public:
   TOutlookEvent OnStartup;         ///< 0xF006
   TOutlookEvent OnQuit;            ///< 0xF007
 
-  /// Hands one event to its handler (the events sink calls this).
+  /// Hands one event to its handler. The events sink calls this and gives
+  /// Outlook an error the handler throws as a failure result instead.
   void InvokeEvent(com::DISPID id, const com::Variant& firstArg);
 
 private:

@@ -36,6 +36,32 @@ std::string lastErrorInfo() {
   return description.utf8() + "|" + source.utf8();
 }
 
+/// A button whose host will not let go of a click sink: Unadvise fails (as
+/// when the host has gone away) and the sink stays advised, to be called.
+class StubbornButton : public CommandBarControl {
+public:
+  explicit StubbornButton(std::shared_ptr<office::CommandBarContext> ctx)
+      : CommandBarControl(std::move(ctx), office::msoControlButton, 0, false) {}
+
+  HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override {
+    return findConnectionPoint({&events_}, riid, ppCP);
+  }
+  size_t stubbornSinkCount() const { return events_.sinkCount(); }
+  HRESULT raiseClick() {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    return events_.fire(office::DISPID_CommandBarButtonClick, {Variant(dispatch()), Variant::boolRef(&cancel)});
+  }
+
+  static constexpr HRESULT kUnadviseFailure = HRESULT(0x80010108); // the object has disconnected
+
+private:
+  struct Point : ConnectionPoint {
+    using ConnectionPoint::ConnectionPoint;
+    HRESULT QUORVEL_STDCALL Unadvise(DWORD) override { return kUnadviseFailure; }
+  };
+  Point events_{*this, office::DIID_CommandBarButtonEvents};
+};
+
 class Lifecycle : public ComposerTest {
 protected:
   void SetUp() override {
@@ -296,6 +322,34 @@ TEST_F(Lifecycle, EitherButtonShowsTheOneComposer) {
   newEntries("SMS")[0]->click();
   EXPECT_TRUE(composer->isVisible());
   EXPECT_EQ(composersMade, 1);
+}
+
+TEST_F(Lifecycle, ASinkTheHostWouldNotLetGoOfOutlivesTheAddInAndStaysCallable) {
+  struct Case {
+    const char* name;
+    bool hostShutdown; // else the object is released while connected
+  };
+  const Case cases[] = {{"host shutdown", true}, {"released while connected", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    start(HostKind::Outlook);
+    CommandBar* bar = session->commandBars().add("KAVRI SMS", 1, false, true); // not saved
+    ComPtr<StubbornButton> button(
+        new StubbornButton(std::make_shared<office::CommandBarContext>(session->commandBars().context())));
+    bar->controls().append(ComPtr<CommandBarControl>(button.get()));
+    connectAtStartup();
+    ASSERT_EQ(button->stubbornSinkCount(), 1u);
+    if (c.hostShutdown) {
+      EXPECT_EQ(addIn->OnBeginShutdown(&custom), StubbornButton::kUnadviseFailure);
+      EXPECT_EQ(addIn->OnDisconnection(ext_dm_HostShutdown, &custom), S_OK) << lastErrorInfo();
+    }
+    addIn = nullptr; // the add-in object is gone, the sink is not
+    ASSERT_EQ(button->stubbornSinkCount(), 1u);
+    EXPECT_EQ(button->raiseClick(), S_OK);
+    EXPECT_TRUE(frmSMSComposer == nullptr || !frmSMSComposer->isVisible()); // the click reached nothing
+    session->stop();
+    session.reset();
+  }
 }
 
 TEST_F(Lifecycle, InWordOutlookIsStartedAndAskedToQuitButARunningOneIsLeftRunning) {

@@ -1,12 +1,18 @@
-// The add-in's parts without a host: the click sink, the reminder texts and
-// the selection rule, and the button face resource.
+// The add-in's parts without a host (Outlook's application object of the
+// host's model aside): the click sink, the Outlook connector, the reminder
+// texts and the selection rule, and the button face resource.
 #include "addin/EventSink.h"
+#include "office/application.h"
 #include "office/officeids.h"
 #include "addin/unOutlookApplication.h"
 #include "addin/unReminderText.h"
 #include "addin/unResources.h"
+#include "com/errorinfo.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 using namespace quorvel;
 using namespace quorvel::com;
@@ -23,6 +29,32 @@ DATE dateOf(int year, int month, int day, int hour = 0, int minute = 0) {
   DATE d = 0;
   EXPECT_TRUE(SystemTimeToVariantTime(&t, &d));
   return d;
+}
+
+/// The thread's error info as "description|source".
+std::string lastErrorInfo() {
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK) return "<none>";
+  Bstr description, source;
+  info->GetDescription(description.put());
+  info->GetSource(source.put());
+  return description.utf8() + "|" + source.utf8();
+}
+
+/// What a handler may throw, the result the host gets instead and the
+/// error info left for it.
+struct Thrown {
+  std::function<void()> raise;
+  HRESULT hr;
+  std::string errorInfo;
+};
+
+std::vector<Thrown> thrownCases() {
+  return {
+      {[] { throw ComError(E_ACCESSDENIED, "no entry"); }, E_ACCESSDENIED, "no entry|VaskAddin.VaskAddin_"},
+      {[] { throw std::runtime_error("went wrong"); }, E_UNEXPECTED, "went wrong|VaskAddin.VaskAddin_"},
+      {[] { throw 42; }, E_UNEXPECTED, hresultText(E_UNEXPECTED) + "|VaskAddin.VaskAddin_"},
+  };
 }
 
 // ---- The click sink ---------------------------------------------------------
@@ -96,7 +128,40 @@ TEST(EventSink, ClickCallsBackWithTheButtonAndTheCancelFlag) {
   EXPECT_EQ(clicks.count, 1);
 }
 
+TEST(EventSink, AThrowingCallbackFailsTheClickInsteadOfRaisingIntoTheHost) {
+  for (const Thrown& c : thrownCases()) {
+    SCOPED_TRACE(c.errorInfo);
+    TEventSink sink([&](IDispatch*, VARIANT_BOOL*) { c.raise(); });
+    VARIANT_BOOL cancelDefault = VARIANT_FALSE;
+    VARIANT args[2];
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &cancelDefault;
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = &sink;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), c.hr);
+    EXPECT_EQ(lastErrorInfo(), c.errorInfo);
+  }
+}
+
 // ---- The Outlook connector's events ------------------------------------------
+
+TEST(OutlookConnector, AThrowingHandlerFailsTheEventInsteadOfRaisingIntoOutlook) {
+  ComPtr<office::OutlookApplication> outlook(new office::OutlookApplication);
+  ASSERT_EQ(outlook->registerRunning(), S_OK);
+  TOutlookApplication connector;
+  connector.Connect();
+  ASSERT_EQ(outlook->eventSinkCount(), 1u);
+  for (const Thrown& c : thrownCases()) {
+    SCOPED_TRACE(c.errorInfo);
+    connector.OnReminder = [&](TOutlookApplication*, const Variant&) { c.raise(); };
+    EXPECT_EQ(outlook->raiseReminder(nullptr), c.hr);
+    EXPECT_EQ(lastErrorInfo(), c.errorInfo);
+  }
+  connector.Disconnect();
+  EXPECT_EQ(outlook->eventSinkCount(), 0u);
+  outlook->revokeRunning();
+}
 
 TEST(OutlookConnector, HandsEachApplicationEventToItsOwnHandler) {
   TOutlookApplication outlook;
