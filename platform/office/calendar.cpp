@@ -34,6 +34,8 @@ std::string CalendarProblem::text() const {
 
 namespace {
 
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
 // A recurring item stops being expanded after this many occurrences, so a
 // rule such as FREQ=SECONDLY cannot stall the program.
 constexpr int kMaxOccurrences = 50000;
@@ -383,9 +385,12 @@ void collectItems(icalcomponent* c, std::vector<icalcomponent*>& items) {
 
 } // namespace
 
-std::vector<AlarmRecord> readCalendarText(const std::string& text, const std::string& fileName,
+std::vector<AlarmRecord> readCalendarText(const std::string& fileText, const std::string& fileName,
                                           TimePoint from, TimePoint to,
                                           std::vector<CalendarProblem>* problems) {
+  // Windows tools start their UTF-8 files with a byte-order mark; it belongs
+  // to no line.
+  const std::string text = fileText.starts_with(kUtf8Bom) ? fileText.substr(sizeof kUtf8Bom - 1) : fileText;
   static std::once_flag once;
   std::call_once(once, [] { icalerror_set_errors_are_fatal(0); });
   auto report = [&](int line, const std::string& message) {

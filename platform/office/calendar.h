@@ -81,7 +81,8 @@ struct CalendarProblem {
 /// replaced through RECURRENCE-ID) give one record per occurrence. Cancelled
 /// events and completed tasks have no alarms. Anything unreadable is added
 /// to \p problems (with \p fileName) and skipped; the rest is still used.
-std::vector<AlarmRecord> readCalendarText(const std::string& text, const std::string& fileName,
+/// A UTF-8 byte-order mark before the first line is skipped.
+std::vector<AlarmRecord> readCalendarText(const std::string& fileText, const std::string& fileName,
                                           TimePoint from, TimePoint to,
                                           std::vector<CalendarProblem>* problems);
 

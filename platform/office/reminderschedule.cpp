@@ -56,6 +56,12 @@ std::string unescape(const std::string& s) {
   return out;
 }
 
+// An alarm missed before its file was watched still matters while its item
+// lies ahead, as an overdue reminder: a meeting not begun, a task not due.
+bool stillAhead(const AlarmRecord& alarm, TimePoint now) {
+  return (alarm.kind == ItemKind::Task ? alarm.end : alarm.start) > now;
+}
+
 } // namespace
 
 ScheduleConfig defaultScheduleConfig() {
@@ -178,9 +184,11 @@ std::vector<AlarmRecord> ReminderSchedule::dueAlarms(TimePoint now) {
   refresh(now);
   std::vector<AlarmRecord> due;
   for (const auto& [path, state] : files_) {
-    const TimePoint start = std::max(watchStart(path), now - kStale);
+    const TimePoint watched = watchStart(path);
     for (const AlarmRecord& a : state.alarms)
-      if (a.due <= now && a.due >= start && !raised_.count(a.key)) due.push_back(a);
+      if (a.due <= now && a.due >= now - kStale && !raised_.count(a.key) &&
+          (a.due >= watched || stillAhead(a, now)))
+        due.push_back(a);
   }
   std::stable_sort(due.begin(), due.end(),
                    [](const AlarmRecord& a, const AlarmRecord& b) { return a.due < b.due; });

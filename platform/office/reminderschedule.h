@@ -29,8 +29,9 @@ ScheduleConfig defaultScheduleConfig();
 /// an alarm that fell due while the program was not running is due at the
 /// next start, once. Two limits keep a freshly added calendar from raising
 /// its whole past: alarms due before the schedule first ran, or before the
-/// file holding them was first seen, are never raised, nor are alarms more
-/// than a year overdue.
+/// file holding them was first seen, are raised only while their item lies
+/// ahead (an appointment not yet begun, a task not yet due), and alarms more
+/// than a year overdue never.
 class ReminderSchedule {
 public:
   explicit ReminderSchedule(ScheduleConfig config = defaultScheduleConfig());

@@ -21,7 +21,8 @@ add_library(quorvel_addin STATIC
   ${QUORVEL_ADDIN_SHARED_SOURCES}
   unComposerHost_win32.cpp
   unButtonFace_win32.cpp
-  unResources_win32.cpp)
+  unResources_win32.cpp
+  unReminderText_win32.cpp)
 target_link_libraries(quorvel_addin PUBLIC quorvel_com user32 gdi32 advapi32)
 
 target_link_libraries(quorvel_addin PUBLIC quorvel_composer quorvel_emapi quorvel_util

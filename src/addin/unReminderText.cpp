@@ -3,25 +3,14 @@
 
 #include "com/errorinfo.h"
 
-#include <cstdio>
-
 namespace quorvel {
 
 using namespace com;
 
 namespace {
 
-const char* const kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                 "July",    "August",   "September", "October", "November", "December"};
-const char* const kDays[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-
-std::u16string widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-std::string twoDigits(int n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
-}
+// Days, hours, minutes and months: 0..99.
+std::u16string twoDigits(int n) { return {char16_t(u'0' + n / 10 % 10), char16_t(u'0' + n % 10)}; }
 
 bool startsWith(const std::string& s, size_t at, const char* token) {
   return s.compare(at, std::char_traits<char>::length(token), token) == 0;
@@ -33,19 +22,19 @@ bool reminderSelected(const std::string& notifyOn, bool important) {
   return notifyOn == kNotifyAll || (notifyOn == kNotifyImportant && important);
 }
 
-std::u16string formatReminderDate(DATE date, const std::string& pattern) {
+std::u16string formatReminderDate(DATE date, const std::string& pattern, const DateNames& names) {
   SYSTEMTIME t{};
   if (!VariantTimeToSystemTime(date, &t))
     throw ComError(E_INVALIDARG, "The reminder's date is out of range");
-  std::string out;
+  std::u16string out;
   bool afterHour = false;
   for (size_t i = 0; i < pattern.size();) {
     if (startsWith(pattern, i, "mmmm")) {
-      out += kMonths[(t.wMonth + 11) % 12];
+      out += names.month(t.wMonth);
       i += 4;
       afterHour = false;
     } else if (startsWith(pattern, i, "dddd")) {
-      out += kDays[t.wDayOfWeek % 7];
+      out += names.weekday(t.wDayOfWeek % 7);
       i += 4;
       afterHour = false;
     } else if (startsWith(pattern, i, "dd")) {
@@ -63,10 +52,10 @@ std::u16string formatReminderDate(DATE date, const std::string& pattern) {
       afterHour = false;
     } else {
       // Separators between an hour and its minutes keep "mm" a minute.
-      out += pattern[i++];
+      out += char16_t(pattern[i++]);
     }
   }
-  return widen(out);
+  return out;
 }
 
 std::u16string appointmentReminderText(DATE start, DATE end, const std::u16string& subject,

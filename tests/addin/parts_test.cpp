@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 #include <stdexcept>
 
@@ -202,6 +203,29 @@ TEST(ReminderText, DatePatterns) {
   EXPECT_EQ(formatReminderDate(d, "mmmm dd (dddd), hh:mm"), u"February 07 (Sunday), 08:04");
   EXPECT_EQ(formatReminderDate(d, "hh:mm"), u"08:04");
   EXPECT_EQ(formatReminderDate(d, "dd mm"), u"07 02"); // "mm" away from an hour is the month
+}
+
+TEST(ReminderText, NamesComeFromTheNameSource) {
+  const char16_t* const months[12] = {u"Januar", u"Februar", u"März",      u"April",   u"Mai",      u"Juni",
+                                      u"Juli",   u"August",  u"September", u"Oktober", u"November", u"Dezember"};
+  const char16_t* const days[7] = {u"Sonntag",  u"Montag",  u"Dienstag", u"Mittwoch",
+                                   u"Donnerstag", u"Freitag", u"Samstag"};
+  const DateNames german{[&](int month) { return std::u16string(months[month - 1]); },
+                         [&](int weekday) { return std::u16string(days[weekday]); }};
+  EXPECT_EQ(formatReminderDate(dateOf(2004, 3, 5, 14, 30), "mmmm dd (dddd), hh:mm", german),
+            u"März 05 (Freitag), 14:30");
+  EXPECT_EQ(formatReminderDate(dateOf(2027, 2, 7), "mmmm dd (dddd)", german), u"Februar 07 (Sonntag)");
+}
+
+TEST(ReminderText, TheCLocaleGivesEnglishNames) {
+  std::setlocale(LC_TIME, "C");
+  const DateNames names = userDateNames();
+  const char16_t* const months[12] = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
+                                      u"July",    u"August",   u"September", u"October", u"November", u"December"};
+  const char16_t* const days[7] = {u"Sunday",   u"Monday", u"Tuesday", u"Wednesday",
+                                   u"Thursday", u"Friday", u"Saturday"};
+  for (int month = 1; month <= 12; ++month) EXPECT_EQ(names.month(month), months[month - 1]) << month;
+  for (int weekday = 0; weekday < 7; ++weekday) EXPECT_EQ(names.weekday(weekday), days[weekday]) << weekday;
 }
 
 TEST(ReminderText, NonAsciiTextStaysWhole) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <clocale>
 #include <set>
 
 namespace quorvel {
@@ -83,6 +84,8 @@ class ReminderTest : public GatewayTest {
 protected:
   void SetUp() override {
     GatewayTest::SetUp();
+    // The expected texts carry English names, as the C locale gives them.
+    std::setlocale(LC_TIME, "C");
     server = std::make_unique<CannedServer>(
         scriptedGateway(reply(200, dataDocument("100")), reply(200, dataDocument("Accepted 1 of 1 messages."))));
     useServer(server->origin());

@@ -160,6 +160,15 @@ TEST_F(CalendarRead, DamagedFilesAreReportedWithTheirLine) {
   EXPECT_EQ((CalendarProblem{"a.ics", 3, "bad"}).text(), "a.ics:3: bad");
 }
 
+TEST_F(CalendarRead, AByteOrderMarkBeforeTheFirstLineIsNoProblem) {
+  std::vector<CalendarProblem> problems;
+  auto alarms = read("\xEF\xBB\xBF" + calendar("BEGIN:VEVENT\r\nUID:1\r\nDTSTART:20040305T133000Z\r\n"
+                                                 "BEGIN:VALARM\r\nTRIGGER:PT0S\r\nEND:VALARM\r\nEND:VEVENT\r\n"),
+                     &problems);
+  EXPECT_TRUE(problems.empty()) << problems[0].text();
+  EXPECT_EQ(alarms.size(), 1u);
+}
+
 TEST_F(CalendarRead, TheGoodPartOfADamagedFileIsStillUsed) {
   std::vector<CalendarProblem> problems;
   auto alarms = read(calendar("BEGIN:VEVENT\r\nUID:1\r\nDTSTART:20040305T133000Z\r\nX BROKEN\r\n"

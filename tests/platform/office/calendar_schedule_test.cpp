@@ -14,9 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string event(const std::string& uid, const std::string& start) {
-  return "BEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTART:" + start + "\r\nSUMMARY:" + uid +
-         "\r\nBEGIN:VALARM\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VEVENT\r\n";
+std::string alarm(const std::string& trigger) {
+  return "BEGIN:VALARM\r\nTRIGGER:" + trigger + "\r\nEND:VALARM\r\n";
+}
+
+std::string event(const std::string& uid, const std::string& start, const std::string& trigger = "-PT15M") {
+  return "BEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTART:" + start + "\r\nSUMMARY:" + uid + "\r\n" +
+         alarm(trigger) + "END:VEVENT\r\n";
+}
+
+std::string task(const std::string& uid, const std::string& start, const std::string& due,
+                 const std::string& trigger) {
+  return "BEGIN:VTODO\r\nUID:" + uid + "\r\nDTSTART:" + start + "\r\nDUE:" + due + "\r\nSUMMARY:" + uid +
+         "\r\n" + alarm(trigger) + "END:VTODO\r\n";
 }
 
 class Schedule : public ::testing::Test {
@@ -66,7 +76,7 @@ TEST_F(Schedule, RaisesEachAlarmOnceAlsoAcrossRuns) {
   EXPECT_TRUE(dueSubjects(third, utc(2004, 3, 6, 10)).empty());
 }
 
-TEST_F(Schedule, ThePastBeforeTheFirstRunOrBeforeAFileAppearedIsNotRaised) {
+TEST_F(Schedule, ThePastOfStartedItemsBeforeTheFirstRunOrBeforeAFileAppearedIsNotRaised) {
   write("old.ics", calendar(event("old", "20040220T100000Z")));
   ReminderSchedule s(config);
   EXPECT_TRUE(dueSubjects(s, t0).empty());
@@ -74,6 +84,27 @@ TEST_F(Schedule, ThePastBeforeTheFirstRunOrBeforeAFileAppearedIsNotRaised) {
   write("import.ics", calendar(event("imported-past", "20040302T100000Z") + event("imported-next", "20040304T100000Z")));
   EXPECT_TRUE(dueSubjects(s, utc(2004, 3, 3)).empty());
   EXPECT_EQ(dueSubjects(s, utc(2004, 3, 4, 10)), std::vector<std::string>{"imported-next"});
+}
+
+TEST_F(Schedule, AnAlarmMissedBeforeAFileAppearedIsRaisedOnceWhileItsItemIsAhead) {
+  ReminderSchedule s(config);
+  s.refresh(t0);
+  // Added at 9:00, 30 minutes before a meeting whose alarm was at 8:45.
+  const int64_t added = utc(2004, 3, 5, 9);
+  write("new.ics", calendar(event("meeting", "20040305T093000Z", "-PT45M") +
+                            event("begun", "20040305T085000Z") +
+                            task("open-task", "20040304T090000Z", "20040306T090000Z", "PT0S") +
+                            task("late-task", "20040304T090000Z", "20040305T080000Z", "-PT2H")));
+  auto due = s.dueAlarms(added);
+  std::vector<std::string> subjects;
+  for (const AlarmRecord& a : due) {
+    subjects.push_back(a.subject);
+    s.markRaised(a);
+  }
+  EXPECT_EQ(subjects, (std::vector<std::string>{"open-task", "meeting"}));
+  EXPECT_TRUE(dueSubjects(s, added + 60).empty());
+  ReminderSchedule next(config);
+  EXPECT_TRUE(dueSubjects(next, added + 120).empty());
 }
 
 TEST_F(Schedule, ChangedFilesAreReadAgain) {
