@@ -323,8 +323,11 @@ struct GatewayServer::Impl {
   // Stops taking connections, lets the service finish what it holds, then
   // closes everything else without waiting on slow clients.
   void shutDown() {
+    // The listening socket refuses new clients at once, but is closed only
+    // once the library's thread is gone: that thread still takes it out of
+    // its epoll set, and a number closed meanwhile could be another file's.
     const MHD_socket listening = MHD_quiesce_daemon(daemon);
-    if (listening != MHD_INVALID_SOCKET) closeSocket(listening);
+    if (listening != MHD_INVALID_SOCKET) shutdownSocket(listening);
     workers->stop();  // requests not begun are answered 503
     {
       std::unique_lock lock(trackedMutex);
@@ -332,6 +335,7 @@ struct GatewayServer::Impl {
     }
     MHD_stop_daemon(daemon);
     daemon = nullptr;
+    if (listening != MHD_INVALID_SOCKET) closeSocket(listening);
   }
 
   void serve() {
