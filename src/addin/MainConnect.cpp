@@ -61,7 +61,8 @@ void T::connect(IDispatch* Application, ext_ConnectMode ConnectMode, SAFEARRAY**
     OutlookApplicationReminder(sender, item);
   };
   OutlApp->AutoQuit = true;
-  OutlApp->Connect();
+  // Inside Outlook the host's application object is Outlook itself.
+  OutlApp->Connect(FHostApp == ohaOutlook ? Application : nullptr);
 
   if (ConnectMode != ext_cm_Startup)
     checkResult(OnStartupComplete(custom));

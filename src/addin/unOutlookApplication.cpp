@@ -71,16 +71,30 @@ TOutlookApplication::~TOutlookApplication() {
   }
 }
 
-void TOutlookApplication::Connect() {
+ComPtr<IUnknown> TOutlookApplication::findServer(IDispatch* hostOutlook, bool& started) {
+  ComPtr<IUnknown> server;
+  started = false;
+  if (SUCCEEDED(GetActiveObject(office::CLSID_OutlookApplication, nullptr, server.put())))
+    return server;
+  const HRESULT hr = CoCreateInstance(office::CLSID_OutlookApplication, nullptr, CLSCTX_SERVER,
+                                      IID_IUnknown, server.putVoid());
+  // During Outlook's own start-up the table may not hold it yet, and the
+  // creation hands out the running Outlook: the user's, which must never
+  // be asked to quit.
+  if (SUCCEEDED(hr)) {
+    started = !hostOutlook;
+    return server;
+  }
+  if (!hostOutlook)
+    checkResult(hr);
+  return ComPtr<IUnknown>(hostOutlook);
+}
+
+void TOutlookApplication::Connect(IDispatch* hostOutlook) {
   if (FIntf)
     return;
-  ComPtr<IUnknown> server;
   bool started = false;
-  if (FAILED(GetActiveObject(office::CLSID_OutlookApplication, nullptr, server.put()))) {
-    checkResult(CoCreateInstance(office::CLSID_OutlookApplication, nullptr, CLSCTX_SERVER, IID_IUnknown,
-                                 server.putVoid()));
-    started = true;
-  }
+  ComPtr<IUnknown> server = findServer(hostOutlook, started);
   ComPtr<IDispatch> app = server.query<IDispatch>(office::IID_OutlookApplication);
   if (!app)
     throw ComError(E_NOINTERFACE, "The Outlook application object has no _Application interface");

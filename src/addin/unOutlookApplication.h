@@ -25,8 +25,12 @@ public:
 
   /// When not connected: takes the running Outlook from the running-object
   /// table, else creates one; subscribes to ApplicationEvents and keeps the
-  /// object as _Application. Throws com::ComError on failure.
-  void Connect();
+  /// object as _Application. \p HostOutlook is the host's application
+  /// object when the host is Outlook itself: an Outlook created then is the
+  /// user's, never one this connector started, and when neither the look-up
+  /// nor the creation succeeds \p HostOutlook is used. Throws
+  /// com::ComError on failure.
+  void Connect(com::IDispatch* HostOutlook = nullptr);
   /// When connected: ends the subscription; when AutoQuit is set and this
   /// connector started Outlook itself, asks it to Quit; drops the interface.
   /// A failing Quit is thrown after the interface was dropped.
@@ -51,6 +55,8 @@ public:
   void InvokeEvent(com::DISPID id, const com::Variant& firstArg);
 
 private:
+  com::ComPtr<com::IUnknown> findServer(com::IDispatch* hostOutlook, bool& started);
+
   com::ComPtr<com::IDispatch> FIntf;
   com::ComPtr<com::IDispatch> FSink;
   com::DWORD FCookie = 0;

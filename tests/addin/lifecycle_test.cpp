@@ -376,5 +376,28 @@ TEST_F(Lifecycle, InWordOutlookIsStartedAndAskedToQuitButARunningOneIsLeftRunnin
   EXPECT_EQ(session->outlook()->eventSinkCount(), 0u);
 }
 
+TEST_F(Lifecycle, OutlookNotYetInTheRunningTableIsTheUsersAndAUserUnloadLeavesItRunning) {
+  struct Case {
+    HostKind kind;
+    bool quits;
+  };
+  // In Word no Outlook runs, so the connector starts one and quits it.
+  for (const Case& c : {Case{HostKind::Outlook, false}, Case{HostKind::Word, true}}) {
+    SCOPED_TRACE(office::hostName(c.kind));
+    start(c.kind);
+    int quitRequests = 0;
+    session->setQuitRequest([&] { ++quitRequests; });
+    // Outlook starting up: creating it hands out the host, the table is empty.
+    if (session->outlook()) session->outlook()->revokeRunning();
+    connectAtStartup();
+    EXPECT_EQ(addIn->OnDisconnection(ext_dm_UserClosed, &custom), S_OK) << lastErrorInfo();
+    const bool outlookQuit = c.kind == HostKind::Outlook ? quitRequests > 0 : session->outlook() == nullptr;
+    EXPECT_EQ(outlookQuit, c.quits);
+    addIn = nullptr;
+    session->stop();
+    session.reset();
+  }
+}
+
 } // namespace
 } // namespace quorvel

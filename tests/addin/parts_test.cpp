@@ -164,6 +164,24 @@ TEST(OutlookConnector, AThrowingHandlerFailsTheEventInsteadOfRaisingIntoOutlook)
   outlook->revokeRunning();
 }
 
+TEST(OutlookConnector, InsideOutlookTheHandedOverApplicationIsUsedAndNeverQuit) {
+  // Neither in the running-object table nor creatable.
+  ComPtr<office::OutlookApplication> outlook(new office::OutlookApplication);
+  int quits = 0;
+  outlook->setQuitHandler([&] { ++quits; });
+  TOutlookApplication connector;
+  int reminders = 0;
+  connector.OnReminder = [&](TOutlookApplication*, const Variant&) { ++reminders; };
+  connector.AutoQuit = true;
+  connector.Connect(outlook->dispatch());
+  EXPECT_FALSE(connector.startedServer());
+  EXPECT_EQ(outlook->raiseReminder(nullptr), S_OK);
+  EXPECT_EQ(reminders, 1);
+  connector.Disconnect();
+  EXPECT_EQ(outlook->eventSinkCount(), 0u);
+  EXPECT_EQ(quits, 0);
+}
+
 TEST(OutlookConnector, HandsEachApplicationEventToItsOwnHandler) {
   TOutlookApplication outlook;
   std::vector<uint32_t> seen;
