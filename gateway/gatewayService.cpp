@@ -6,7 +6,9 @@
 #include "gateway/gatewayMemory.h"
 
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <openssl/core_names.h>
+#include <openssl/crypto.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 
 #include <mutex>
@@ -48,16 +50,38 @@ auto guarded(Act act) noexcept -> decltype(act()) {
 
 } // namespace
 
-VerifiedPasswords::VerifiedPasswords() {
-  if (RAND_bytes(key_.data(), static_cast<int>(key_.size())) != 1)
+struct VerifiedPasswords::Keyed {
+  EVP_MAC* mac = nullptr;
+  EVP_MAC_CTX* ctx = nullptr;  // keyed, never used itself: only copied
+  ~Keyed() {
+    EVP_MAC_CTX_free(ctx);
+    EVP_MAC_free(mac);
+  }
+};
+
+VerifiedPasswords::VerifiedPasswords() : keyed_(std::make_unique<Keyed>()) {
+  std::array<unsigned char, 32> key{};
+  if (RAND_bytes(key.data(), static_cast<int>(key.size())) != 1)
     throw std::runtime_error("no random numbers available");
+  char digestName[] = "SHA256";
+  const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digestName, 0),
+                               OSSL_PARAM_construct_end()};
+  keyed_->mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+  keyed_->ctx = keyed_->mac ? EVP_MAC_CTX_new(keyed_->mac) : nullptr;
+  if (!keyed_->ctx || EVP_MAC_init(keyed_->ctx, key.data(), key.size(), params) != 1)
+    throw std::runtime_error("HMAC-SHA256 is not available");
+  OPENSSL_cleanse(key.data(), key.size());
 }
+
+VerifiedPasswords::~VerifiedPasswords() = default;
 
 VerifiedPasswords::Digest VerifiedPasswords::digest(const std::string& password) const {
   Digest d{};
-  unsigned int size = 0;
-  HMAC(EVP_sha256(), key_.data(), static_cast<int>(key_.size()),
-       reinterpret_cast<const unsigned char*>(password.data()), password.size(), d.data(), &size);
+  std::unique_ptr<EVP_MAC_CTX, void (*)(EVP_MAC_CTX*)> ctx(EVP_MAC_CTX_dup(keyed_->ctx), EVP_MAC_CTX_free);
+  size_t size = 0;
+  if (!ctx || EVP_MAC_update(ctx.get(), reinterpret_cast<const unsigned char*>(password.data()), password.size()) != 1 ||
+      EVP_MAC_final(ctx.get(), d.data(), &size, d.size()) != 1)
+    throw std::bad_alloc();
   return d;
 }
 

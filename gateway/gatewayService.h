@@ -26,6 +26,9 @@ namespace quorvel::gateway {
 class VerifiedPasswords {
 public:
   VerifiedPasswords();
+  ~VerifiedPasswords();
+  VerifiedPasswords(const VerifiedPasswords&) = delete;
+  VerifiedPasswords& operator=(const VerifiedPasswords&) = delete;
   bool contains(const std::string& storedHash, const std::string& password);
   void add(const std::string& storedHash, const std::string& password);
 
@@ -33,7 +36,10 @@ private:
   using Digest = std::array<unsigned char, 32>;
   Digest digest(const std::string& password) const;
 
-  std::array<unsigned char, 32> key_{};
+  // The HMAC keyed once: every digest starts from a copy of it, as keying
+  // and looking the algorithm up anew took most of a credit query's time.
+  struct Keyed;
+  std::unique_ptr<Keyed> keyed_;
   std::mutex mutex_;
   std::unordered_map<std::string, Digest> entries_;
 };
