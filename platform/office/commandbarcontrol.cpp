@@ -158,9 +158,12 @@ void CommandBarControl::setFace(FaceImage f) {
 }
 
 void CommandBarControl::pasteFace() {
-  if (!ctx_->clipboard) return;
-  if (std::optional<FaceImage> img = ctx_->clipboard->image(); img && !img->empty())
-    setFace(std::move(*img));
+  // As the hosts do, a clipboard without a picture is an error of the call,
+  // and the face stays as it was.
+  std::optional<FaceImage> img = ctx_->clipboard ? ctx_->clipboard->image() : std::nullopt;
+  if (!img || img->empty())
+    throw ComError(E_FAIL, "The clipboard holds no picture to paste as the face", ctx_->host);
+  setFace(std::move(*img));
 }
 
 bool CommandBarControl::click() {

@@ -71,8 +71,9 @@ public:
   void setTag(std::string s);
   void setParameter(std::string s);
   void setFace(FaceImage f);
-  /// Takes the face from the clipboard's picture; a clipboard without one
-  /// leaves the face as it is.
+  /// Takes the face from the clipboard's picture. Throws ComError(E_FAIL)
+  /// and leaves the face as it is when there is no picture (or no
+  /// clipboard).
   void pasteFace();
   /// Marks a control the host made itself (kept with its id and action).
   void setBuiltIn(bool v) { builtIn_ = v; }

@@ -14,6 +14,7 @@
 
 namespace quorvel {
 
+class TClipboardFace;
 class TOutlookApplication;
 
 /// The Office hosts, in the order of AppNames.
@@ -77,6 +78,9 @@ private:
   void startupComplete();
   void findOrAddMenuEntry(const com::ComPtr<com::IDispatch>& bars);
   void findOrAddToolbarButton(const com::ComPtr<com::IDispatch>& bars);
+  /// Face, texts and click sink of one button; the sink is returned.
+  std::unique_ptr<TEventSink> equipButton(const com::ComPtr<com::IDispatch>& button,
+                                          const TClipboardFace& face, int32_t& cookie);
   void dressButton(const com::ComPtr<com::IDispatch>& button);
   std::unique_ptr<TEventSink> subscribe(const com::ComPtr<com::IDispatch>& button, int32_t& cookie);
   void beginShutdown();

@@ -7,6 +7,9 @@
 #include "com/automation.h"
 #include "com/connpoint.h"
 
+#include <exception>
+#include <functional>
+
 namespace quorvel {
 
 using namespace com;
@@ -32,6 +35,32 @@ ComPtr<IDispatch> asKind(const ComPtr<IDispatch>& control, REFIID iid, const cha
   return typed;
 }
 
+/// Runs \p step; an error it raises is kept in \p failure unless an earlier
+/// one is there already. True when the step went through.
+bool attempt(std::exception_ptr& failure, const std::function<void()>& step) {
+  try {
+    step();
+    return true;
+  } catch (...) {
+    if (!failure)
+      failure = std::current_exception();
+    return false;
+  }
+}
+
+/// Puts the face on \p button. A face that could not go on the clipboard
+/// (another program held it), or that the host will not paste, leaves the
+/// button without one: it works all the same. The clipboard is not pasted
+/// from when the face is not on it, since it holds the user's content.
+void pasteFace(const ComPtr<IDispatch>& button, const TClipboardFace& face) {
+  if (!face.placed())
+    return;
+  try {
+    callMethod(button.get(), "PasteFace");
+  } catch (const ComError&) {
+  }
+}
+
 } // namespace
 
 HRESULT T::OnStartupComplete(SAFEARRAY**) {
@@ -47,20 +76,32 @@ void T::startupComplete() {
   // Subscriptions of an earlier start end before the entries are looked up again.
   dropSinks();
   const ComPtr<IDispatch> bars = GetAppCommandBars(FApplication);
-  findOrAddMenuEntry(bars);
-  findOrAddToolbarButton(bars);
+  // The menu entry and the toolbar are built independently: one that
+  // fails leaves the other whole, and the first failure is the step's.
+  std::exception_ptr failure;
+  const bool menu = attempt(failure, [&] { findOrAddMenuEntry(bars); });
+  const bool toolbar = attempt(failure, [&] { findOrAddToolbarButton(bars); });
+  if (menu || toolbar) {
+    // The face travels through the clipboard; the user's content comes back
+    // when this goes, also when a step below fails.
+    TClipboardFace face;
+    if (toolbar)
+      attempt(failure, [&] {
+        FEventSink2 = equipButton(FButton2, face, FCookie2);
+        putProperty(FCommandBar.get(), "Visible", Variant(true));
+      });
+    if (menu)
+      attempt(failure, [&] { FEventSink = equipButton(FButton, face, FCookie); });
+  }
+  if (failure)
+    std::rethrow_exception(failure);
+}
 
-  // The face travels through the clipboard; the user's content comes back
-  // when this goes, also when a step below fails.
-  TClipboardFace face;
-  callMethod(FButton2.get(), "PasteFace");
-  dressButton(FButton2);
-  FEventSink2 = subscribe(FButton2, FCookie2);
-  callMethod(FButton.get(), "PasteFace");
-  dressButton(FButton);
-  FEventSink = subscribe(FButton, FCookie);
-
-  putProperty(FCommandBar.get(), "Visible", Variant(true));
+std::unique_ptr<TEventSink> T::equipButton(const ComPtr<IDispatch>& button, const TClipboardFace& face,
+                                           int32_t& cookie) {
+  pasteFace(button, face);
+  dressButton(button);
+  return subscribe(button, cookie);
 }
 
 void T::findOrAddMenuEntry(const ComPtr<IDispatch>& bars) {

@@ -26,12 +26,18 @@ QMimeData* copyOf(const QMimeData* from) {
   return copy;
 }
 
+// The toolkit's clipboard needs no opening; an attempt fails only while
+// another program is said to hold it.
+bool openClipboard() {
+  return openClipboardRetrying([] { return true; });
+}
+
 } // namespace
 
 TClipboardFace::TClipboardFace() {
   TBitmap bitmap;
   QClipboard* board = clipboard();
-  if (!board || !LoadBitmap(HInstance(), kButtonFaceBitmap, &bitmap))
+  if (!board || !LoadBitmap(HInstance(), kButtonFaceBitmap, &bitmap) || !openClipboard())
     return;
   QImage image(bitmap.rgb.data(), bitmap.width, bitmap.height, bitmap.width * 3,
                QImage::Format_RGB888);
@@ -43,7 +49,8 @@ TClipboardFace::~TClipboardFace() {
   auto* saved = static_cast<QMimeData*>(saved_);
   if (!saved)
     return;
-  if (QClipboard* board = clipboard()) {
+  // The face stays on a clipboard that cannot be had back.
+  if (QClipboard* board = clipboard(); board && openClipboard()) {
     if (saved->formats().isEmpty()) {
       board->clear();
       delete saved;

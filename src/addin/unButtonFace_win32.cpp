@@ -19,10 +19,24 @@ struct TSavedFormat {
   HANDLE data; // a global memory block, or a bitmap for CF_BITMAP
 };
 
-/// What the clipboard held before the face went on it.
+/// What the clipboard held before the face went on it, and the window that
+/// opens the clipboard to put it back.
 struct TSavedClipboard {
   std::vector<TSavedFormat> formats;
+  HWND window = nullptr;
 };
+
+// EmptyClipboard makes the window that opened the clipboard its owner; with
+// none (OpenClipboard(NULL)) SetClipboardData fails. A message-only window
+// of the system's static class is enough to own it.
+HWND makeClipboardWindow() {
+  return ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           static_cast<HINSTANCE>(const_cast<void*>(HInstance())), nullptr);
+}
+
+bool openClipboard(HWND window) {
+  return window && openClipboardRetrying([window] { return ::OpenClipboard(window) != FALSE; });
+}
 
 HANDLE copyGlobal(HANDLE source) {
   const SIZE_T size = ::GlobalSize(source);
@@ -92,36 +106,45 @@ TClipboardFace::TClipboardFace() {
                    MAKEINTRESOURCEW(kButtonFaceBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
   if (!face)
     return;
-  if (!::OpenClipboard(nullptr)) {
+  const HWND window = makeClipboardWindow();
+  if (!openClipboard(window)) {
     ::DeleteObject(face);
+    if (window)
+      ::DestroyWindow(window);
     return;
   }
   auto* saved = new TSavedClipboard;
+  saved->window = window;
   saveContent(*saved);
   ::EmptyClipboard();
   // The clipboard owns the bitmap once it is set.
   if (::SetClipboardData(CF_BITMAP, face)) {
     saved_ = saved;
-  } else {
-    ::DeleteObject(face);
-    restoreContent(*saved);
-    delete saved;
+    ::CloseClipboard();
+    return;
   }
+  ::DeleteObject(face);
+  restoreContent(*saved);
   ::CloseClipboard();
+  ::DestroyWindow(window);
+  delete saved;
 }
 
 TClipboardFace::~TClipboardFace() {
   auto* saved = static_cast<TSavedClipboard*>(saved_);
   if (!saved)
     return;
-  if (::OpenClipboard(nullptr)) {
+  if (openClipboard(saved->window)) {
     ::EmptyClipboard();
     restoreContent(*saved);
     ::CloseClipboard();
   } else {
+    // The face stays on a clipboard that cannot be had back.
     for (const TSavedFormat& f : saved->formats)
       release(f);
   }
+  // What was set stays on the clipboard when its owner window goes.
+  ::DestroyWindow(saved->window);
   delete saved;
 }
 

@@ -2,6 +2,7 @@
 // objects: recognition, the command-bar entries, clicks, failures, and the
 // orders of shutdown and user unload.
 #include "addin/Main.h"
+#include "addin/unButtonFace.h"
 #include "addin/unComposerHost.h"
 #include "composerProbe.h"
 #include "composer/unGetCreditThread.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 
 #include <chrono>
+#include <cstdio>
 
 namespace quorvel {
 namespace {
@@ -86,16 +88,18 @@ protected:
     SafeArrayDestroy(custom);
     setErrorBox({});
     setComposerMaker({});
+    setClipboardHeld({});
     OleUninitialize();
     EXPECT_TRUE(TGetCreditThread::waitForAll(std::chrono::seconds(60)));
     ComposerTest::TearDown();
   }
 
   /// A host of \p kind with its classes registered, and a new add-in object.
-  void start(HostKind kind) {
+  /// PasteFace reads \p hostClipboard (the system clipboard when null).
+  void start(HostKind kind, office::Clipboard* hostClipboard = nullptr) {
     office::HostOptions options;
     options.kind = kind;
-    session = std::make_unique<HostSession>(options, &clipboard);
+    session = std::make_unique<HostSession>(options, hostClipboard ? hostClipboard : &clipboard);
     ASSERT_EQ(session->registerClasses(), S_OK);
     addIn = ComPtr<IDTExtensibility2>(static_cast<IVaskAddin_*>(new T));
   }
@@ -124,13 +128,22 @@ protected:
       if (c->caption() == caption) found.push_back(c.get());
     return found;
   }
-  static void expectDressed(const CommandBarControl& button) {
+  /// Captioned, visible, with its texts and its click sink, and a face
+  /// \p faceWidth wide (0: none).
+  static void expectDressed(const CommandBarControl& button, int faceWidth = 16) {
     EXPECT_EQ(button.caption(), "SMS");
     EXPECT_TRUE(button.visible());
     EXPECT_EQ(button.tooltipText(), "Send SMS Message!");
     EXPECT_EQ(button.shortcutText(), "Ctrl+Shift+G");
-    EXPECT_EQ(button.face().width, 16);
+    EXPECT_EQ(button.face().width, faceWidth);
     EXPECT_EQ(button.clickSinkCount(), 1u);
+  }
+  /// A click on \p button shows the composer.
+  static void expectShowsComposer(CommandBarControl& button) {
+    ASSERT_NE(frmSMSComposer, nullptr);
+    frmSMSComposer->close();
+    button.click();
+    EXPECT_TRUE(frmSMSComposer->isVisible());
   }
 
   office::QtClipboard clipboard;
@@ -275,21 +288,81 @@ TEST_F(Lifecycle, AnEmptiedToolbarGetsANewButtonAndAForeignFirstButtonIsTakenOve
   EXPECT_EQ(bar->controls().item(2)->clickSinkCount(), 0u);
 }
 
-TEST_F(Lifecycle, EntriesOfAnotherKindFailTheStepWithAClearError) {
-  start(HostKind::Outlook);
-  CommandBar* bar = session->commandBars().add("KAVRI SMS", 1, false, false);
-  bar->controls().add(10, 0, std::nullopt, false); // a popup first
-  ASSERT_EQ(connect(ext_cm_Startup), S_OK);
-  EXPECT_EQ(addIn->OnStartupComplete(&custom), E_NOINTERFACE);
-  EXPECT_EQ(lastErrorInfo(),
-            std::string("The first control of the \"KAVRI SMS\" toolbar is not a button|") + kProgId);
+TEST_F(Lifecycle, AnEntryOfAnotherKindFailsTheStepWithAClearErrorButNotTheOtherEntry) {
+  struct Case {
+    const char* name;
+    bool toolbarSpoilt; // else the File menu
+    const char* error;
+  };
+  const Case cases[] = {
+      {"a popup first on the toolbar", true, "The first control of the \"KAVRI SMS\" toolbar is not a button"},
+      {"a button ahead of New", false, "The first entry of the host's File menu is not a submenu"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    start(HostKind::Outlook);
+    if (c.toolbarSpoilt)
+      session->commandBars().add("KAVRI SMS", 1, false, true)->controls().add(10, 0, std::nullopt, true);
+    else
+      fileMenu().add(1, 0, 1, true);
+    ASSERT_EQ(connect(ext_cm_Startup), S_OK);
+    EXPECT_EQ(addIn->OnStartupComplete(&custom), E_NOINTERFACE);
+    EXPECT_EQ(lastErrorInfo(), std::string(c.error) + "|" + kProgId);
+    if (c.toolbarSpoilt) {
+      ASSERT_EQ(newEntries("SMS").size(), 1u);
+      expectDressed(*newEntries("SMS")[0]);
+      expectShowsComposer(*newEntries("SMS")[0]);
+    } else {
+      ASSERT_NE(toolbar(), nullptr);
+      EXPECT_TRUE(toolbar()->visible());
+      expectDressed(*toolbar()->controls().item(1));
+      expectShowsComposer(*toolbar()->controls().item(1));
+    }
+    EXPECT_EQ(addIn->OnDisconnection(ext_dm_UserClosed, &custom), S_OK) << lastErrorInfo();
+    EXPECT_EQ(frmSMSComposer, nullptr);
+    addIn = nullptr;
+    session->stop();
+    session.reset();
+  }
+}
 
-  fileMenu().add(1, 0, 1, true); // a button ahead of "New"
-  EXPECT_EQ(addIn->OnStartupComplete(&custom), E_NOINTERFACE);
-  EXPECT_EQ(lastErrorInfo(),
-            std::string("The first entry of the host's File menu is not a submenu|") + kProgId);
-  EXPECT_EQ(addIn->OnDisconnection(ext_dm_UserClosed, &custom), S_OK) << lastErrorInfo();
-  EXPECT_EQ(composersDestroyed, 1);
+TEST_F(Lifecycle, AFaceThatCannotBeHadLeavesWorkingButtonsAndTheUsersClipboard) {
+  struct Case {
+    const char* name;
+    int heldAttempts;         // attempts at opening the clipboard that find it held
+    bool hostSeesPicture;     // else the host's PasteFace finds no picture
+    int faceWidth;            // of both buttons; 0: none
+  };
+  const Case cases[] = {
+      {"the clipboard held throughout", 1000, true, 0},
+      {"the clipboard held for a moment", 3, true, 16},
+      {"the host pastes no picture", 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int attempts = 0;
+    setClipboardHeld([&] { return ++attempts <= c.heldAttempts; });
+    office::MemoryClipboard empty;
+    start(HostKind::Outlook, c.hostSeesPicture ? nullptr : &empty);
+    connectAtStartup();
+    if (c.heldAttempts > 10) {
+      EXPECT_EQ(attempts, 10); // then it gives up
+    }
+    ASSERT_NE(toolbar(), nullptr);
+    EXPECT_TRUE(toolbar()->visible());
+    ASSERT_EQ(newEntries("SMS").size(), 1u);
+    for (CommandBarControl* button : {toolbar()->controls().item(1), newEntries("SMS")[0]}) {
+      expectDressed(*button, c.faceWidth);
+      expectShowsComposer(*button);
+    }
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "the user's text");
+    shutdownAsHost();
+    addIn = nullptr;
+    session->stop();
+    session.reset();
+    // The next case starts from the default bars, without this one's faces.
+    std::remove(office::defaultCustomisationFile("Outlook").c_str());
+  }
 }
 
 TEST_F(Lifecycle, AFailingHostCallEndsTheStepWithItsResultAndErrorInfo) {

@@ -1,6 +1,7 @@
 // The add-in's Windows parts under Wine: its resources found in the module
 // that carries Quorvel.rc, and the buttons' face put on the clipboard with
-// the clipboard's former content back afterwards.
+// the clipboard's former content back afterwards, also when another
+// program holds the clipboard.
 #include "addin/unButtonFace.h"
 #include "addin/unResources.h"
 #include "winCheck.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -60,8 +62,76 @@ void faceGoesThroughTheClipboard() {
     CHECK(face.placed());
     CHECK(::IsClipboardFormatAvailable(CF_BITMAP));
     CHECK(!::IsClipboardFormatAvailable(CF_UNICODETEXT));
+    // Emptied by a window of the add-in's, which owns what was set.
+    CHECK(::GetClipboardOwner() != nullptr);
   }
   CHECK(clipboardText() == L"the user's copy");
+}
+
+/// Another program's hold on the clipboard, played by a thread of this one:
+/// it opens the clipboard with a window of its own and keeps it open until
+/// let go.
+class ClipboardHolder {
+public:
+  ClipboardHolder() {
+    thread_ = std::thread([this] {
+      HWND window = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                      nullptr, nullptr, nullptr);
+      opened_ = window && ::OpenClipboard(window) != FALSE;
+      ::SetEvent(holding_);
+      ::WaitForSingleObject(letGo_, INFINITE);
+      if (opened_) ::CloseClipboard();
+      if (window) ::DestroyWindow(window);
+    });
+    ::WaitForSingleObject(holding_, INFINITE);
+  }
+  ~ClipboardHolder() {
+    letGo();
+    ::CloseHandle(holding_);
+    ::CloseHandle(letGo_);
+  }
+  bool holds() const { return opened_; }
+  /// Closes the clipboard and returns once it is closed.
+  void letGo() {
+    if (!thread_.joinable()) return;
+    ::SetEvent(letGo_);
+    thread_.join();
+  }
+
+private:
+  HANDLE holding_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE letGo_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool opened_ = false;
+  std::thread thread_;
+};
+
+void aHeldClipboardIsLeftAloneAndABrieflyHeldOneIsWaitedFor() {
+  struct Case {
+    const char* name;
+    int letGoBefore; // the attempt before which the holder lets go; 0: never
+    bool placed;
+  };
+  const Case cases[] = {{"held throughout", 0, false}, {"held for a moment", 3, true}};
+  for (const Case& c : cases) {
+    std::fprintf(stderr, "case: %s\n", c.name);
+    CHECK(putText(L"the user's copy"));
+    {
+      ClipboardHolder holder;
+      CHECK(holder.holds());
+      int attempts = 0;
+      quorvel::setClipboardHeld([&] {
+        if (++attempts == c.letGoBefore) holder.letGo();
+        return false; // the holder alone makes the attempts fail
+      });
+      quorvel::TClipboardFace face;
+      quorvel::setClipboardHeld({});
+      CHECK(face.placed() == c.placed);
+      CHECK(attempts == (c.placed ? c.letGoBefore : 10));
+      holder.letGo();
+      CHECK(::IsClipboardFormatAvailable(CF_BITMAP) == c.placed);
+    }
+    CHECK(clipboardText() == L"the user's copy");
+  }
 }
 
 } // namespace
@@ -69,5 +139,6 @@ void faceGoesThroughTheClipboard() {
 int main() {
   resourcesAreFound();
   faceGoesThroughTheClipboard();
+  aHeldClipboardIsLeftAloneAndABrieflyHeldOneIsWaitedFor();
   return quorvel::wintest::testResult();
 }

@@ -408,6 +408,9 @@ protected:
     if (name == L"Type")
       return putInt(result, type);
     if (name == L"PasteFace" && type == msoControlButton) {
+      // As the Office hosts do, a clipboard without a picture fails the call.
+      if (!::IsClipboardFormatAvailable(CF_BITMAP))
+        return E_FAIL;
       ++faces;
       return S_OK;
     }

@@ -90,7 +90,7 @@ TEST(CommandBars, ButtonPropertiesChangeTheModelAndTellTheHost) {
   EXPECT_EQ(f.changes, changesBefore + 5);
 }
 
-TEST(CommandBars, PasteFaceTakesTheClipboardPictureAndKeepsTheFaceWithoutOne) {
+TEST(CommandBars, PasteFaceTakesTheClipboardPictureAndFailsWithoutOne) {
   BarsFixture f;
   CommandBarControl* c = f.bars->item(2)->controls().item(1);
   FaceImage face{2, 1, {0xFFFF0000u, 0xFF00FF00u}};
@@ -98,7 +98,7 @@ TEST(CommandBars, PasteFaceTakesTheClipboardPictureAndKeepsTheFaceWithoutOne) {
   callMethod(c, "PasteFace");
   EXPECT_EQ(c->face(), face);
   f.clipboard.clear();
-  callMethod(c, "PasteFace");
+  EXPECT_EQ(failureOf([&] { callMethod(c, "PasteFace"); }), E_FAIL);
   EXPECT_EQ(c->face(), face);
 }
 
