@@ -47,6 +47,9 @@ expect_absent() {
 # A copy of the library in a folder whose name has a blank, so its short form gets registered.
 dir="$QUORVEL_BINARY_DIR/tests/windows/reg test"
 rm -rf "$dir"
+# Gone however the test ends (a skip included): the packaging takes the one
+# Quorvel.dll of the build tree.
+trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir"
 cp "$dll" "$dir/Quorvel.dll"
 path=$(w winepath -w "$dir/Quorvel.dll" | tr -d '\r')
