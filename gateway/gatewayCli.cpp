@@ -156,7 +156,8 @@ std::string requirePassword(const Args& args, Io& io) {
 }
 
 std::string creditsText(const Balance& balance) {
-  return balance.unlimited ? "unlimited credits" : std::to_string(balance.credits) + " credits";
+  if (balance.unlimited) return "unlimited credits";
+  return std::to_string(balance.credits) + (balance.credits == 1 ? " credit" : " credits");
 }
 
 // Messages are shown one per line; line breaks and tabs in a text would
@@ -294,6 +295,13 @@ int serve(const Args& args, Io& io) {
   return 0;
 }
 
+// The code page's canonical name, or a usage error naming the known ones.
+std::string requireCharset(const std::string& given) {
+  const std::string charset = canonicalCharset(given);
+  if (charset.empty()) throw UsageError("unknown code page \"" + given + "\"; known are " + knownCharsets());
+  return charset;
+}
+
 int accountAdd(const Args& args, Io& io) {
   const std::string& name = args.positional[0];
   if (name.empty()) throw UsageError("the account name must not be empty");
@@ -301,6 +309,8 @@ int accountAdd(const Args& args, Io& io) {
   const std::string* credits = args.option("credits");
   if (!credits) throw UsageError("missing --credits N|unlimited");
   const Balance balance = requireBalance(*credits);
+  const std::string* given = args.option("charset");
+  const std::string charset = given ? requireCharset(*given) : std::string();
 
   GatewayStore store(storePath(args));
   if (store.findAccount(name)) {
@@ -308,7 +318,9 @@ int accountAdd(const Args& args, Io& io) {
     return 1;
   }
   store.addAccount(name, hashPassword(password), balance);
-  io.out << "Added the account \"" << name << "\" with " << creditsText(balance) << ".\n";
+  if (!charset.empty()) store.setCharset(name, charset);
+  io.out << "Added the account \"" << name << "\" with " << creditsText(balance)
+         << (charset.empty() ? "" : "; texts that are not UTF-8 are read as " + charset) << ".\n";
   return 0;
 }
 
@@ -343,9 +355,7 @@ int accountSetPassword(const Args& args, Io& io) {
 
 int accountSetCharset(const Args& args, Io& io) {
   const std::string& name = args.positional[0];
-  const std::string charset = canonicalCharset(args.positional[1]);
-  if (charset.empty())
-    throw UsageError("unknown code page \"" + args.positional[1] + "\"; known are " + knownCharsets());
+  const std::string charset = requireCharset(args.positional[1]);
   GatewayStore store(storePath(args));
   if (!store.setCharset(name, charset)) {
     io.err << kProgram << ": there is no account named \"" << name << "\"\n";
@@ -480,11 +490,12 @@ password "pqr456" and 100 credits; elsewhere add accounts with "account add".
 Failed sign-ins are written to the output, one line each.
 )",
        serve, {"plain-http"}},
-      {{"account", "add"}, {"password", "credits", "db"}, {"NAME"}, 0,
-       R"(Usage: quorvel-gateway account add NAME --password P --credits N|unlimited [--db PATH]
+      {{"account", "add"}, {"password", "credits", "charset", "db"}, {"NAME"}, 0,
+       R"(Usage: quorvel-gateway account add NAME --password P --credits N|unlimited [--charset CHARSET] [--db PATH]
 
 Creates an account. --password - reads the password from the first line of
-standard input, which keeps it out of the process list.
+standard input, which keeps it out of the process list. --charset is the code
+page of its clients' texts that are not UTF-8 (see account set-charset).
 )",
        accountAdd},
       {{"account", "set-credits"}, {"credits", "db"}, {"NAME", "the credits (N or unlimited)"}, 1,

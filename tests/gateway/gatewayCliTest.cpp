@@ -77,6 +77,8 @@ TEST(GatewayCli, WrongUsageSaysWhatIsWrong) {
       {{"serve", "--max-parts", "0", "--db", "x"}, "--max-parts needs a whole number from 1 to 255, not \"0\""},
       {{"serve", "--max-parts", "256", "--db", "x"}, "--max-parts needs a whole number from 1 to 255"},
       {{"account", "set-charset", "ann"}, "missing CHARSET"},
+      {{"account", "add", "ann", "--password", "p", "--credits", "1", "--charset", "koi8", "--db", "x"},
+       "unknown code page \"koi8\""},
       {{"account", "set-charset", "ann", "utf-8", "--db", "x"},
        "unknown code page \"utf-8\"; known are windows-874, windows-1250, windows-1251, windows-1252, "
        "windows-1253, windows-1254, windows-1255, windows-1256, windows-1257, windows-1258, iso-8859-1, "
@@ -145,10 +147,15 @@ TEST(GatewayCli, ManagesAccountsAndShowsMessages) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "no account named \"bob\""));
 
+  r = runCli({"account", "add", "cy", "--password=x", "--credits=1", "--charset", "Windows-1251", "--db", db});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Added the account \"cy\" with 1 credit; texts that are not UTF-8 are read as windows-1251.\n");
+
   r = runCli({"account", "list", "--db", db});
   EXPECT_EQ(r.out,
             "NAME  CREDITS  CHARSET\n"
             "ann   2        windows-1252\n"
+            "cy    1        windows-1251\n"
             "zed   7        windows-1250\n");
 
   {
