@@ -5,6 +5,7 @@
 #include "addin/unButtonFace.h"
 #include "addin/unComposerHost.h"
 #include "composerProbe.h"
+#include "errorInfoText.h"
 #include "composer/unGetCreditThread.h"
 #include "office/hostsession.h"
 #include "office/items.h"
@@ -28,15 +29,7 @@ using office::HostSession;
 
 constexpr char kProgId[] = "VaskAddin.VaskAddin_";
 
-/// The thread's error info as "description|source".
-std::string lastErrorInfo() {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK) return "<none>";
-  Bstr description, source;
-  info->GetDescription(description.put());
-  info->GetSource(source.put());
-  return description.utf8() + "|" + source.utf8();
-}
+using test::lastErrorInfo;
 
 /// A button whose host will not let go of a click sink: Unadvise fails (as
 /// when the host has gone away) and the sink stays advised, to be called.

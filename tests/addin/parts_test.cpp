@@ -8,6 +8,7 @@
 #include "addin/unReminderText.h"
 #include "addin/unResources.h"
 #include "com/errorinfo.h"
+#include "errorInfoText.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,7 @@ DATE dateOf(int year, int month, int day, int hour = 0, int minute = 0) {
   return d;
 }
 
-/// The thread's error info as "description|source".
-std::string lastErrorInfo() {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK) return "<none>";
-  Bstr description, source;
-  info->GetDescription(description.put());
-  info->GetSource(source.put());
-  return description.utf8() + "|" + source.utf8();
-}
+using test::lastErrorInfo;
 
 /// What a handler may throw, the result the host gets instead and the
 /// error info left for it.
@@ -97,6 +90,18 @@ TEST(EventSink, CountsNoReferencesAndStaysAlive) {
   EXPECT_EQ(id, 42);
 }
 
+// The arguments of a Click, last first: [0] the cancel flag, [1] the button.
+struct ClickArgs {
+  ClickArgs(IDispatch* button, VARIANT_BOOL* cancel) {
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = cancel;
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = button;
+  }
+  VARIANT args[2];
+  DISPPARAMS params{args, nullptr, 2, 0};
+};
+
 TEST(EventSink, ClickCallsBackWithTheButtonAndTheCancelFlag) {
   Clicks clicks;
   TEventSink sink([&](IDispatch* ctrl, VARIANT_BOOL* cancel) {
@@ -106,13 +111,9 @@ TEST(EventSink, ClickCallsBackWithTheButtonAndTheCancelFlag) {
   });
   TEventSink button([](IDispatch*, VARIANT_BOOL*) {}); // any dispatch object will do
   VARIANT_BOOL cancelDefault = VARIANT_FALSE;
-  // Last first: [0] the cancel flag, [1] the button.
-  VARIANT args[2];
-  args[0].vt = VT_BYREF | VT_BOOL;
-  args[0].pboolVal = &cancelDefault;
-  args[1].vt = VT_DISPATCH;
-  args[1].pdispVal = &button;
-  DISPPARAMS params{args, nullptr, 2, 0};
+  ClickArgs click(&button, &cancelDefault);
+  DISPPARAMS& params = click.params;
+  VARIANT* args = click.args;
   VARIANT result;
   result.vt = 0xFFF;
   EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
@@ -134,13 +135,8 @@ TEST(EventSink, AThrowingCallbackFailsTheClickInsteadOfRaisingIntoTheHost) {
     SCOPED_TRACE(c.errorInfo);
     TEventSink sink([&](IDispatch*, VARIANT_BOOL*) { c.raise(); });
     VARIANT_BOOL cancelDefault = VARIANT_FALSE;
-    VARIANT args[2];
-    args[0].vt = VT_BYREF | VT_BOOL;
-    args[0].pboolVal = &cancelDefault;
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = &sink;
-    DISPPARAMS params{args, nullptr, 2, 0};
-    EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), c.hr);
+    ClickArgs click(&sink, &cancelDefault);
+    EXPECT_EQ(sink.Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &click.params, nullptr, nullptr, nullptr), c.hr);
     EXPECT_EQ(lastErrorInfo(), c.errorInfo);
   }
 }
